@@ -1,0 +1,1 @@
+// The icons are compiled into this library; nothing to run here.
