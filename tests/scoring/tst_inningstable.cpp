@@ -440,6 +440,9 @@ void TestInningsTable::clone_followsEmptyingAndRefilling()
     clone.cloneCursor(feuille);
     QVERIFY(clone.isEmpty());
     feuille.appendEmpty();
+    // A cursor left over from the empty table is on no edge once a row exists.
+    QVERIFY(!clone.bof());
+    QVERIFY(!clone.eof());
     QVERIFY(!clone.isEmpty());
     clone.last();
     QVERIFY(clone.isNull(InningsTable::Pts1));
