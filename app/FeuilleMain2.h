@@ -1,0 +1,252 @@
+#pragma once
+// TMainFrm, the one window of the scoreboard.
+//
+// How the pieces meet: the window owns the sheet `Feuille` (an InningsTable) and its second
+// cursor `Clone`, the run object `Serie` and every control. Every post or delete on the
+// sheet runs FeuilleAfterPost, which refreshes the statistics and rewrites the backup file,
+// so the file on disk always holds the state after the last completed change.
+//
+// The handlers are named after the control and the event and stay a few lines long; the
+// logic lives in scoring/ and records/. Every handler runs inside guard(), which shows an
+// AppError's French text in an error box and lets the program go on. Dialogs go through
+// IDialogs, clocks and folders are injected through TMainFrmEnv, so tests drive the real
+// window offscreen.
+//
+// The class is implemented across several files by concern:
+//   FeuilleMain2.cpp          construction, start-up and shut-down, guard, after-change chain
+//   FeuilleMain2_ui.cpp       building the controls (names, colours, texts, bindings)
+//   FeuilleMain2_flow.cpp     turn, validation, undo, delete, new match, names
+//   FeuilleMain2_stats.cpp    scoreboard statistics
+//   FeuilleMain2_layout.cpp   pages, adaptive layout, counting buttons
+//   FeuilleMain2_keys.cpp     keyboard and remote control
+//   FeuilleMain2_time.cpp     time controls
+//   FeuilleMain2_records.cpp  settings file, history, print hand-off, network sending
+#include "Dialogs.h"
+#include "Feuille2_serie.h"
+#include "InningsTable.h"
+
+#include <QDateTime>
+#include <QLabel>
+#include <QLocale>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QAbstractButton;
+class QButtonGroup;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollArea;
+class QSplitter;
+class QTabWidget;
+class QTableView;
+class QToolButton;
+class QVariantAnimation;
+class InningsGridModel;
+class LineList;
+
+// A rectangle with a fill and a border, drawn by itself (panels and background).
+class TRectangle : public QWidget {
+    Q_OBJECT
+public:
+    explicit TRectangle(QWidget *parent = nullptr);
+    QRgb fill() const { return m_fill; }
+    void setFill(QRgb argb);
+    bool strokeSolid() const { return m_strokeSolid; }
+    void setStrokeSolid(bool solid);
+    qreal strokeThickness() const { return m_thickness; }
+    void setStrokeThickness(qreal t);
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+
+private:
+    QRgb m_fill = 0xFFFFFFFF;
+    QRgb m_stroke = 0xFF000000;
+    bool m_strokeSolid = false;
+    qreal m_thickness = 0;
+};
+
+// A label that can be clicked, with a font colour of its own.
+class TLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit TLabel(QWidget *parent = nullptr);
+    QRgb fontColor() const { return m_color; }
+    void setFontColor(QRgb argb);
+    int tag() const { return m_tag; }
+    void setTag(int tag) { m_tag = tag; }
+
+signals:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
+
+private:
+    QRgb m_color = 0xFF000000;
+    int m_tag = 0;
+    bool m_pressed = false;
+};
+
+// What the window takes from outside, so tests can replace it.
+struct TMainFrmEnv {
+    QString documentsDir;                 // where the backup and its companions live
+    QString applicationDir;               // where the print program is looked for
+    IDialogs *dialogs = nullptr;          // not owned; QtDialogs when null
+    MonotonicClock clock;                 // the run's stopwatch
+    std::function<double()> timeOfDay;    // fraction of a day, for the OK key's interval
+    std::function<QDateTime()> now;       // the sheet's date and time
+    bool runFormCreate = true;
+};
+
+QString defaultDocumentsDir();
+
+class TMainFrm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMainFrm(TMainFrmEnv env = {}, QWidget *parent = nullptr);
+    ~TMainFrm() override;
+
+    // --- state the Parts name ---------------------------------------------------
+    InningsTable *Feuille;
+    InningsTable *Clone;
+    TSerie *Serie = nullptr;
+    QString BackupBin;
+    QRgb color1 = 0, color2 = 0, ColorFond = 0;
+    double fdTime13Max = 0;
+    bool IsKeyDown = false;
+    double fLastTimeKey13 = 0.0;
+
+    bool Joueur1() const { return fJoueur1; }
+    void setJoueur1(bool value);
+    qint64 Chrono1() const { return fChrono1; }
+    void setChrono1(qint64 value);
+    qint64 Chrono2() const { return fChrono2; }
+    void setChrono2(qint64 value);
+    quint16 KeyPlus() const { return fKeyPlus; }
+    void setKeyPlus(quint16 value);
+    quint16 KeyMoins() const { return fKeyMoins; }
+    void setKeyMoins(quint16 value);
+    quint16 KeyOK() const { return fKeyOK; }
+    void setKeyOK(quint16 value);
+    quint16 KeyChrono() const { return fKeyChrono; }
+    void setKeyChrono(quint16 value);
+
+    // --- handlers ----------------------------------------------------------------
+    void FormCreate(QObject *Sender);
+    void FormDestroy(QObject *Sender);
+    void FormResize(QObject *Sender);
+    void FormKeyDown(QObject *Sender, quint16 &Key, QChar &KeyChar);
+    void FormKeyUp(QObject *Sender, quint16 &Key, QChar &KeyChar);
+    void btnSetSerieClick(QObject *Sender);
+    void btnDelClick(QObject *Sender);
+    void btnStartClick(QObject *Sender);
+    void Nom1LblClick(QObject *Sender);
+    void AutresStatsLblClick(QObject *Sender);
+    void btnAffichTabToolsClick(QObject *Sender);
+    void TabControl1Change(QObject *Sender);
+    void btnAddClick(QObject *Sender);
+    void btnClockClick(QObject *Sender);
+    void imgPauseChronoClick(QObject *Sender);
+    void lblChronoPointClick(QObject *Sender);
+    void Chrono1LblClick(QObject *Sender);
+    void RadioPlusKeyDown(QObject *Sender, quint16 &Key, QChar &KeyChar);
+    void btnAffecteRemoteClick(QObject *Sender);
+    void btnPrintClick(QObject *Sender);
+    void btnprintFeuilleClick(QObject *Sender);
+    void FeuilleAfterPost();
+
+    // --- operations ---------------------------------------------------------------
+    void UndoLastSerie();
+    void SwapNames();
+    void DeriveTurn();
+    void UpdateStats();
+    void GetLastSeries(qint32 &last1, qint32 &last2);
+    static float AggregateAsFloat(const std::optional<qint64> &value);
+    QString AverageText(double t, double r) const; // "0.000" of t / r
+    void ReadIni();
+    void WriteIni();
+    void SheetToStrings(LineList &list);
+    void ArchiveSheet();
+    QString iniPath() const;
+    QString historyPath() const;
+
+    // Runs `f`, showing an AppError (or any other exception) in an error box.
+    void guard(const std::function<void()> &f);
+    IDialogs &dialogs() { return *m_dialogs; }
+    int backupWrites() const { return m_backupWrites; }
+    void setLocaleForTexts(const QLocale &locale) { m_locale = locale; }
+
+    // --- controls (object names as documented) --------------------------------------
+    QWidget *HeaderToolBar;
+    QToolButton *btnStart, *btnAffichTabTools, *btnAffichTabFeuille, *btnClock, *btnClockSum,
+        *btnPrint;
+    QButtonGroup *pagesGroup;
+    QTabWidget *TabControl1;
+    QWidget *TabAffichage, *TabUtils;
+    TRectangle *RectangleFondTab;
+    QWidget *LayoutGauche, *LayoutDroite, *LayoutCentre, *LayoutChrono, *LayoutImgChrono,
+        *LayoutSerieLbl;
+    TRectangle *Rectangle1, *Rectangle2, *RectangleSerieLbl;
+    TLabel *Nom1Lbl, *Total1Lbl, *Chrono1Lbl, *Moyenne1Lbl, *Serie1Lbl, *AutresStatsLbl;
+    TLabel *Nom2Lbl, *Total2Lbl, *Chrono2Lbl, *Moyenne2Lbl, *Serie2Lbl;
+    TLabel *lblChronoPoint, *ReprisesLbl, *lblSerie;
+    TLabel *imgPauseChrono, *ImgPlayChrono;
+    QToolButton *btnDec, *btnAdd, *btnSetSerie;
+    // utilities page
+    QSplitter *Splitter1;
+    QWidget *LayoutGrid;
+    QTableView *StringGrid1;
+    InningsGridModel *gridModel;
+    QPushButton *btnDel;
+    QScrollArea *ScrollBox1;
+    QWidget *LayoutTelecommande, *LayoutWifi;
+    TLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7;
+    QRadioButton *RadioPlus, *RadioMoins, *RadioOK, *RadioChrono;
+    QRadioButton *RadioFeuilleEnCours, *RadioFeuillesArchive;
+    TRectangle *RectTestRemote;
+    TLabel *lblKeyTest;
+    QVariantAnimation *ColorAnimation1;
+    QPushButton *btnAffecteRemote, *btnprintFeuille;
+    QLineEdit *EditHost, *EditPort;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+    void keyReleaseEvent(QKeyEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    TMainFrmEnv m_env;
+    std::unique_ptr<IDialogs> m_ownDialogs;
+    IDialogs *m_dialogs = nullptr;
+    QLocale m_locale;
+    bool fJoueur1 = true;
+    qint64 fChrono1 = 0, fChrono2 = 0;
+    quint16 fKeyPlus = 37, fKeyMoins = 39, fKeyOK = 38, fKeyChrono = 40;
+    int m_backupWrites = 0;
+    bool m_destroyed = false;
+    bool m_syncingSelection = false;
+    // Layout state set by FormResize and applied by relayout().
+    int m_A = 329, m_B = 169, m_C = 69, m_D = 16;
+    double m_centreTop = 10;
+    int m_runPanelW = 197;
+    double m_X = 0, m_Y = 0;
+
+    void buildUi();
+    void buildHeader();
+    void buildScoreboardPage();
+    void buildUtilitiesPage();
+    void connectHandlers();
+    void relayout();
+    void loadBackupAtStart();
+    void afterTableMoved(int index);
+    bool inThisWindow(QObject *o) const;
+    void dispatchKeyDown(QObject *sender, QKeyEvent *e);
+    void applyFont(QWidget *w, double pixelSize, bool bold = false);
+};
