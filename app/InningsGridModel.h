@@ -4,8 +4,9 @@
 // table (move, edit, set or clear, post), so the backup and the statistics follow.
 #include <QAbstractTableModel>
 #include <functional>
+#include <vector>
 
-class InningsTable;
+#include "InningsTable.h"
 
 class InningsGridModel : public QAbstractTableModel {
     Q_OBJECT
@@ -27,4 +28,7 @@ public:
 private:
     InningsTable &m_table;
     Guard m_guard;
+    // What the views were last told, kept in step with the table's row signals, so rows
+    // and counts change exactly between the begin and end notifications.
+    std::vector<InningRow> m_rows;
 };
