@@ -1,11 +1,12 @@
 #pragma once
 // A small INI reader/writer of our own (QSettings loses comments, order, accents and values
 // with commas or semicolons). Sections and keys match case-insensitively; every foreign
-// line is kept in place; a value is the raw text after the first "="; integers are decimal
-// or hexadecimal after "0x" or "$". A file written by hand on Windows (CRLF, Windows-1252)
-// reads without losing an accent; the file is written back in the encoding it was read in
-// (Windows-1252 unless a value needs more, then UTF-8 with its mark) through a temporary
-// file renamed over the old one.
+// line is kept in place; a value is the text after the first "=", without the spaces around
+// it and one pair of enclosing quotes, as on Windows (values that need them are written
+// quoted); integers are decimal or hexadecimal after "0x" or "$". A file written by hand
+// on Windows (CRLF, Windows-1252) reads without losing an accent; the file is written back
+// in the encoding it was read in (Windows-1252 unless a value needs more, then UTF-8 with
+// its mark) through a temporary file renamed over the old one.
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
