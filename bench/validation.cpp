@@ -1,0 +1,191 @@
+// How long a validation takes, from the Enter key to the scoreboard labels updated and the
+// backup durably on disk, and what one durable save of a small file costs by itself.
+//
+// The real window runs offscreen with a temporary documents folder. Before each timed
+// Enter a digit is typed (untimed), so every validation writes a real run. Player 2's
+// validation also appends the next inning, so it saves the backup twice; player 1's saves
+// it once. To keep the sheet at its size, the first inning is deleted (untimed) whenever
+// an inning was added.
+//
+//   zv_bench_validation [validations]      (500 by default)
+#include "BenchUtil.h"
+#include "Dialogs.h"
+#include "DurableFile.h"
+#include "FeuilleMain2.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QScreen>
+#include <QTest>
+
+#include <memory>
+
+using namespace bench;
+
+namespace {
+
+int errorDialogs(const ScriptedDialogs &d)
+{
+    int n = 0;
+    for (const auto &s : d.shown)
+        if (s.kind == DlgKind::Error)
+            ++n;
+    return n;
+}
+
+void measureValidation(int innings, int validations, double medianGoal, double p99Goal)
+{
+    std::unique_ptr<QTemporaryDir> dir(makeTempDir());
+    const QString backup = QDir(dir->path()).filePath(QStringLiteral("FeuilleMatch.bin"));
+    writeBackup(backup, innings);
+
+    ScriptedDialogs dialogs;
+    TMainFrmEnv env;
+    env.documentsDir = dir->path();
+    env.dialogs = &dialogs;
+    TMainFrm w(env);
+    if (QScreen *screen = w.screen())
+        w.setGeometry(screen->availableGeometry());
+    w.show();
+    QApplication::processEvents();
+
+    const int rows = w.Feuille->recordCount();
+    std::printf("\nValidation with %d innings on the sheet (%d rows, backup %lld bytes, %s in %s)\n",
+                innings, rows, qlonglong(QFile(backup).size()),
+                fileSystemOf(dir->path()).toUtf8().constData(), dir->path().toUtf8().constData());
+
+    printLoad("before");
+    std::vector<double> all, player1, player2, repaint, cpu;
+    const qint64 total1Before = w.Feuille->aggregate(Aggregate::Total1).value_or(0);
+    const int warmup = 10;
+    int savesWrong = 0;
+    for (int i = 0; i < warmup + validations; ++i) {
+        const bool first = w.Joueur1();
+        QTest::keyClick(&w, Qt::Key_3);
+        QApplication::processEvents();
+
+        const int writesBefore = w.backupWrites();
+        const qint64 c0 = cpuNs();
+        const qint64 t0 = nowNs();
+        QTest::keyClick(&w, Qt::Key_Return);
+        const double t = msSince(t0);
+        const double c = cpuMsSince(c0);
+        const qint64 t1 = nowNs();
+        QApplication::processEvents(); // the labels' repaint
+        const double paint = msSince(t1);
+
+        if (w.backupWrites() - writesBefore != (first ? 1 : 2))
+            ++savesWrong;
+        if (i >= warmup) {
+            all.push_back(t);
+            (first ? player1 : player2).push_back(t);
+            repaint.push_back(paint);
+            cpu.push_back(c);
+        }
+        if (w.Feuille->recordCount() > rows) {
+            w.Feuille->first();
+            w.Feuille->deleteCurrent();
+            w.Feuille->last();
+        }
+    }
+    // Each validation wrote 3 points; the deleted first innings took theirs away, so only
+    // check that the sheet really moved.
+    const qint64 total1After = w.Feuille->aggregate(Aggregate::Total1).value_or(0);
+    if (savesWrong || errorDialogs(dialogs) || total1After == total1Before)
+        std::printf("  WARNING: %d validations without the expected saves, %d error boxes, "
+                    "total 1 %lld -> %lld\n",
+                    savesWrong, errorDialogs(dialogs), total1Before, total1After);
+
+    const Stats s = stats(all);
+    printStats("Enter -> labels + backup saved, all", s);
+    printStats("  player 1 (one save)", stats(player1));
+    printStats("  player 2 (two saves: run + next inning)", stats(player2));
+    printStats("  CPU time of the validation (the rest is waiting)", stats(cpu));
+    printStats("repaint after the validation (not in the figure)", stats(repaint));
+    printLoad("after");
+
+    const QString what = QStringLiteral("Validation, %1 innings (Enter -> labels + durable backup)").arg(innings);
+    if (p99Goal > 0) {
+        row(what + QStringLiteral(", median"), QStringLiteral("< %1 ms").arg(medianGoal), ms(s.median), s.median < medianGoal);
+        row(what + QStringLiteral(", p99"), QStringLiteral("< %1 ms").arg(p99Goal), ms(s.p99), s.p99 < p99Goal);
+    } else {
+        row(what + QStringLiteral(", median"), QStringLiteral("< %1 ms").arg(medianGoal), ms(s.median), s.median < medianGoal);
+        row(what + QStringLiteral(", p99"), QStringLiteral("-"), ms(s.p99), -1);
+    }
+}
+
+// A save of the backup's bytes: durable with the folder synced, durable without it, and a
+// plain write that leaves everything to the system.
+void measureSaves(int count)
+{
+    std::unique_ptr<QTemporaryDir> dir(makeTempDir());
+    const QString backup = QDir(dir->path()).filePath(QStringLiteral("FeuilleMatch.bin"));
+    writeBackup(backup, 100);
+    QFile in(backup);
+    in.open(QIODevice::ReadOnly);
+    const QByteArray bytes = in.readAll();
+    in.close();
+    const QString target = QDir(dir->path()).filePath(QStringLiteral("small.bin"));
+
+    std::printf("\nSave of a %lld-byte file (%s), %d times each\n", qlonglong(bytes.size()),
+                fileSystemOf(dir->path()).toUtf8().constData(), count);
+
+    printLoad("before");
+    std::vector<double> withFolder, withoutFolder, plain, table;
+    for (int i = 0; i < count; ++i) {
+        qint64 t0 = nowNs();
+        const QString a = DurableFile::write(target, bytes, true);
+        withFolder.push_back(msSince(t0));
+
+        t0 = nowNs();
+        const QString b = DurableFile::write(target, bytes, false);
+        withoutFolder.push_back(msSince(t0));
+
+        t0 = nowNs();
+        QFile f(target);
+        const bool ok = f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+        f.close();
+        plain.push_back(msSince(t0));
+
+        if (!a.isEmpty() || !b.isEmpty() || !ok) {
+            std::printf("  WARNING: a save failed: %s %s\n", a.toUtf8().constData(), b.toUtf8().constData());
+            break;
+        }
+    }
+    // The table's own save: encoding and checksum on top of the durable write.
+    InningsTable t;
+    t.loadFromFile(backup);
+    for (int i = 0; i < count; ++i) {
+        const qint64 t0 = nowNs();
+        t.saveToFile(backup);
+        table.push_back(msSince(t0));
+    }
+
+    const Stats sw = stats(withFolder), so = stats(withoutFolder), sp = stats(plain), st = stats(table);
+    printStats("durable save (file + folder synced)", sw);
+    printStats("durable save without the folder sync", so);
+    printStats("plain write, no sync", sp);
+    printStats("InningsTable::saveToFile, 100 innings", st);
+    printLoad("after");
+    std::printf("  the folder sync costs %.3f ms at the median, the file sync %.3f ms\n",
+                sw.median - so.median, so.median - sp.median);
+    row(QStringLiteral("Durable save of a %1-byte file, median").arg(bytes.size()), QStringLiteral("~0.6 ms"), ms(sw.median, 3), -1);
+    row(QStringLiteral("  the same without the folder sync, median"), QStringLiteral("-"), ms(so.median, 3), -1);
+    row(QStringLiteral("  plain write, no sync, median"), QStringLiteral("-"), ms(sp.median, 3), -1);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int validations = argc > 1 ? qMax(20, QString::fromLocal8Bit(argv[1]).toInt()) : 500;
+
+    measureValidation(100, validations, 2.0, 10.0);
+    measureValidation(1000, validations, 5.0, 0);
+    measureSaves(validations);
+    return 0;
+}
