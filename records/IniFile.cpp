@@ -105,6 +105,23 @@ QString decodeUtf16(QByteArrayView bytes, bool littleEndian)
     return out;
 }
 
+// Bytes without a mark that the reader takes for UTF-8: valid UTF-8 with some non-ASCII.
+bool readsAsUtf8(QByteArrayView bytes)
+{
+    bool ascii = true;
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return false;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(bytes); // decodes only once made a QString
+    return !utf8.hasError();
+}
+
 struct Lookup {
     int sectionLine = -1; // header of the first section of that name
     int keyLine = -1;
@@ -262,8 +279,13 @@ QByteArray IniFile::toBytes() const
     }
     // A file read as UTF-8 stays UTF-8; a Windows-1252 file stays so while every
     // character fits, else it becomes UTF-8 with its mark so nothing turns into "?".
-    if (!m_utf8 && Ansi::canEncode(text))
-        return Ansi::encode(text);
+    // Windows-1252 bytes that happen to form UTF-8 ("Ã©" is the UTF-8 of "é") would read
+    // back as other characters: such a text is written as UTF-8 with its mark too.
+    if (!m_utf8 && Ansi::canEncode(text)) {
+        QByteArray ansi = Ansi::encode(text);
+        if (!readsAsUtf8(ansi))
+            return ansi;
+    }
     const bool bom = m_bom || !m_utf8;
     return (bom ? QByteArray("\xEF\xBB\xBF") : QByteArray()) + text.toUtf8();
 }
