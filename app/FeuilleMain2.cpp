@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTime>
@@ -66,6 +67,11 @@ TMainFrm::TMainFrm(TMainFrmEnv env, QWidget *parent) : QWidget(parent), m_env(st
 
 TMainFrm::~TMainFrm()
 {
+    // A cell editor still open in the grid would commit when ~QWidget closes the window,
+    // when nothing of this window is left for the model's guard and the after-post save:
+    // such a pending edit is dropped while the window is whole.
+    if (QWidget *editor = StringGrid1->indexWidget(StringGrid1->currentIndex()))
+        emit StringGrid1->itemDelegate()->closeEditor(editor);
     qApp->removeEventFilter(this);
     if (!m_destroyed)
         FormDestroy(this);
