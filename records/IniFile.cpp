@@ -232,7 +232,10 @@ void IniFile::loadFromBytes(const QByteArray &bytes)
     m_bom = false;
     if (all.startsWith("\xEF\xBB\xBF")) {
         m_utf8 = m_bom = true;
-        text = QString::fromUtf8(all.sliced(3));
+        // A second mark is text: QString::fromUtf8 would drop it, and the next save with it.
+        QStringDecoder utf8(QStringDecoder::Utf8,
+                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+        text = utf8.decode(all.sliced(3));
     } else if (all.startsWith("\xFF\xFE") || all.startsWith("\xFE\xFF")) {
         // Windows also keeps profiles in UTF-16; such a file is written back as UTF-8 with
         // its mark, which keeps every character.
