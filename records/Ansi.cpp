@@ -1,5 +1,7 @@
 #include "Ansi.h"
 
+#include <array>
+
 namespace {
 
 // Bytes 0x80 to 0x9F of Windows-1252. The five bytes the code page leaves undefined
@@ -12,8 +14,18 @@ constexpr char16_t HighTable[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178, // 98-9F
 };
 
+// The UTF-16 code unit of every byte: one look-up per character on the way in.
+constexpr std::array<char16_t, 256> makeDecodeTable()
+{
+    std::array<char16_t, 256> table{};
+    for (int b = 0; b < 256; ++b)
+        table[b] = b >= 0x80 && b <= 0x9F ? HighTable[b - 0x80] : char16_t(b);
+    return table;
+}
+constexpr std::array<char16_t, 256> DecodeTable = makeDecodeTable();
+
 // The byte for one UTF-16 code unit, or -1 when the code page lacks it.
-int byteFor(char16_t u)
+inline int byteFor(char16_t u)
 {
     if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
         return u;
@@ -28,25 +40,32 @@ int byteFor(char16_t u)
 
 namespace Ansi {
 
+char *encodeInto(QStringView text, char *out)
+{
+    const char16_t *src = text.utf16();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const int b = byteFor(src[i]);
+        out[i] = b < 0 ? '?' : char(b);
+    }
+    return out + n;
+}
+
 QByteArray encode(QStringView text)
 {
-    QByteArray out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        const int b = byteFor(c.unicode());
-        out.append(b < 0 ? '?' : char(b));
-    }
+    QByteArray out(text.size(), Qt::Uninitialized);
+    encodeInto(text, out.data());
     return out;
 }
 
 QString decode(QByteArrayView bytes)
 {
-    QString out;
-    out.reserve(bytes.size());
-    for (const char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        out.append(QChar(b >= 0x80 && b <= 0x9F ? HighTable[b - 0x80] : char16_t(b)));
-    }
+    const qsizetype n = bytes.size();
+    QString out(n, Qt::Uninitialized);
+    const auto *src = reinterpret_cast<const unsigned char *>(bytes.data());
+    auto *dst = reinterpret_cast<char16_t *>(out.data());
+    for (qsizetype i = 0; i < n; ++i)
+        dst[i] = DecodeTable[src[i]];
     return out;
 }
 

@@ -6,6 +6,8 @@
 
 namespace Ansi {
 QByteArray encode(QStringView text);
+// Writes the text.size() bytes of `text` at `out` and returns the end of what it wrote.
+char *encodeInto(QStringView text, char *out);
 QString decode(QByteArrayView bytes);
 bool canEncode(QStringView text);
 }

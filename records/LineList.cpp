@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+#include <cstring>
+
 namespace {
 
 QString decodeUtf16(QByteArrayView bytes, bool littleEndian)
@@ -13,32 +15,74 @@ QString decodeUtf16(QByteArrayView bytes, bool littleEndian)
     // An odd byte at the end is half a code unit: it is dropped.
     const qsizetype units = bytes.size() / 2;
     QString out(units, Qt::Uninitialized);
-    QChar *dst = out.data();
+    const auto *src = reinterpret_cast<const unsigned char *>(bytes.data());
+    auto *dst = reinterpret_cast<char16_t *>(out.data());
     for (qsizetype i = 0; i < units; ++i) {
-        const auto b0 = static_cast<unsigned char>(bytes[2 * i]);
-        const auto b1 = static_cast<unsigned char>(bytes[2 * i + 1]);
-        dst[i] = QChar(littleEndian ? char16_t(b0 | (b1 << 8)) : char16_t((b0 << 8) | b1));
+        const unsigned b0 = src[2 * i];
+        const unsigned b1 = src[2 * i + 1];
+        dst[i] = littleEndian ? char16_t(b0 | (b1 << 8)) : char16_t((b0 << 8) | b1);
     }
     return out;
 }
 
-QByteArray encodeUtf16(QStringView text, bool littleEndian)
+char *encodeUtf16Into(QStringView text, bool littleEndian, char *out)
 {
-    QByteArray out;
-    out.reserve(text.size() * 2);
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        const char lo = char(u & 0xFF);
-        const char hi = char(u >> 8);
-        if (littleEndian) {
-            out.append(lo);
-            out.append(hi);
-        } else {
-            out.append(hi);
-            out.append(lo);
-        }
+    const char16_t *src = text.utf16();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char lo = char(src[i] & 0xFF);
+        const char hi = char(src[i] >> 8);
+        *out++ = littleEndian ? lo : hi;
+        *out++ = littleEndian ? hi : lo;
     }
     return out;
+}
+
+template <typename Ch>
+inline bool isBreak(Ch c)
+{
+    return c == Ch('\r') || c == Ch('\n');
+}
+
+// Cuts `n` characters at `text` into entries: an entry runs to the next CR or LF, then
+// one CR and one LF are skipped if present. `make(position, length)` builds an entry.
+template <typename Ch, typename Make>
+void splitEntries(const Ch *text, qsizetype n, QStringList &entries, Make make)
+{
+    // One quick pass for the number of entries, so the list is allocated once.
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (text[i] == Ch('\n') || (text[i] == Ch('\r') && (i + 1 == n || text[i + 1] != Ch('\n'))))
+            ++count;
+    }
+    if (n > 0 && !isBreak(text[n - 1]))
+        ++count;
+    entries.clear();
+    entries.reserve(count);
+
+    qsizetype pos = 0;
+    while (pos < n) {
+        qsizetype end = pos;
+        while (end < n && !isBreak(text[end]))
+            ++end;
+        entries.append(make(pos, end - pos));
+        pos = end;
+        if (pos < n && text[pos] == Ch('\r'))
+            ++pos;
+        if (pos < n && text[pos] == Ch('\n'))
+            ++pos;
+    }
+}
+
+// Entries taken from decoded text; the text ends at its first NUL.
+void splitText(const QString &text, QStringList &entries)
+{
+    qsizetype n = text.indexOf(QChar(0));
+    if (n < 0)
+        n = text.size();
+    const QChar *chars = text.constData();
+    splitEntries(text.utf16(), n, entries,
+                 [chars](qsizetype pos, qsizetype len) { return QString(chars + pos, len); });
 }
 
 }
@@ -46,61 +90,73 @@ QByteArray encodeUtf16(QStringView text, bool littleEndian)
 void LineList::loadFromBytes(const QByteArray &bytes)
 {
     const QByteArrayView all(bytes);
-    QString text;
     if (all.startsWith("\xEF\xBB\xBF")) {
         encoding = TextEncoding::Utf8;
-        text = QString::fromUtf8(all.sliced(3));
+        splitText(QString::fromUtf8(all.sliced(3)), entries);
     } else if (all.startsWith("\xFF\xFE")) {
         encoding = TextEncoding::Utf16LE;
-        text = decodeUtf16(all.sliced(2), true);
+        splitText(decodeUtf16(all.sliced(2), true), entries);
     } else if (all.startsWith("\xFE\xFF")) {
         encoding = TextEncoding::Utf16BE;
-        text = decodeUtf16(all.sliced(2), false);
+        splitText(decodeUtf16(all.sliced(2), false), entries);
     } else {
+        // Windows-1252 is one byte a character and keeps CR, LF and NUL as they are, so the
+        // bytes are cut first and each entry decoded straight from them.
         encoding = TextEncoding::Ansi;
-        text = Ansi::decode(all);
-    }
-
-    // The text ends at the first NUL.
-    const qsizetype nul = text.indexOf(QChar(0));
-    if (nul >= 0)
-        text.truncate(nul);
-
-    entries.clear();
-    const qsizetype n = text.size();
-    qsizetype pos = 0;
-    while (pos < n) {
-        qsizetype end = pos;
-        while (end < n && text.at(end) != u'\r' && text.at(end) != u'\n')
-            ++end;
-        entries.append(text.mid(pos, end - pos));
-        pos = end;
-        if (pos < n && text.at(pos) == u'\r')
-            ++pos;
-        if (pos < n && text.at(pos) == u'\n')
-            ++pos;
+        const char *data = all.data();
+        const void *nul = all.isEmpty() ? nullptr : std::memchr(data, 0, size_t(all.size()));
+        const qsizetype n = nul ? static_cast<const char *>(nul) - data : all.size();
+        splitEntries(data, n, entries, [data](qsizetype pos, qsizetype len) {
+            return Ansi::decode(QByteArrayView(data + pos, len));
+        });
     }
 }
 
 QByteArray LineList::toBytes() const
 {
-    QString text;
-    for (const QString &entry : entries) {
-        text += entry;
-        text += QLatin1String("\r\n");
-    }
+    // Code units of the whole text, line breaks included.
+    qsizetype units = 0;
+    for (const QString &entry : entries)
+        units += entry.size() + 2;
+
     switch (encoding) {
-    case TextEncoding::Utf8:
-        return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    case TextEncoding::Utf8: {
+        QByteArray out;
+        out.reserve(3 + units);
+        out.append("\xEF\xBB\xBF", 3);
+        // Entry by entry: a line break always ends what an entry left unfinished, so this is
+        // the encoding of the whole text (a lone surrogate becomes "?").
+        for (const QString &entry : entries) {
+            out += entry.toUtf8();
+            out.append("\r\n", 2);
+        }
+        return out;
+    }
     case TextEncoding::Utf16LE:
-        return QByteArray("\xFF\xFE") + encodeUtf16(text, true);
-    case TextEncoding::Utf16BE:
-        return QByteArray("\xFE\xFF") + encodeUtf16(text, false);
+    case TextEncoding::Utf16BE: {
+        const bool littleEndian = encoding == TextEncoding::Utf16LE;
+        QByteArray out(2 + 2 * units, Qt::Uninitialized);
+        char *end = out.data();
+        *end++ = littleEndian ? '\xFF' : '\xFE';
+        *end++ = littleEndian ? '\xFE' : '\xFF';
+        for (const QString &entry : entries) {
+            end = encodeUtf16Into(entry, littleEndian, end);
+            end = encodeUtf16Into(u"\r\n", littleEndian, end);
+        }
+        return out;
+    }
     case TextEncoding::None:
     case TextEncoding::Ansi:
         break;
     }
-    return Ansi::encode(text);
+    QByteArray out(units, Qt::Uninitialized);
+    char *end = out.data();
+    for (const QString &entry : entries) {
+        end = Ansi::encodeInto(entry, end);
+        *end++ = '\r';
+        *end++ = '\n';
+    }
+    return out;
 }
 
 void LineList::loadFromFile(const QString &path)

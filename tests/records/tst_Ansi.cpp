@@ -20,6 +20,8 @@ private slots:
     void encode_data();
     void encode();
     void everyByte_survivesDecodeAndEncode();
+    void encodeInto_writesItsBytesOnly_data();
+    void encodeInto_writesItsBytesOnly();
 };
 
 void tst_Ansi::decode_data()
@@ -82,6 +84,26 @@ void tst_Ansi::everyByte_survivesDecodeAndEncode()
     QCOMPARE(text.size(), 256);
     QVERIFY(Ansi::canEncode(text));
     QCOMPARE(Ansi::encode(text), all);
+}
+
+void tst_Ansi::encodeInto_writesItsBytesOnly_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("empty") << QString() << QByteArray();
+    QTest::newRow("accents and euro") << QStringLiteral("é€") << QByteArray("\xE9\x80");
+    QTest::newRow("unencodable") << QStringLiteral("Ł😀") << QByteArray("???");
+}
+
+void tst_Ansi::encodeInto_writesItsBytesOnly()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    // Written into the middle of a larger buffer, as a whole file is: the bytes around stay.
+    QByteArray buffer(bytes.size() + 4, '#');
+    char *end = Ansi::encodeInto(text, buffer.data() + 2);
+    QCOMPARE(end - buffer.constData(), bytes.size() + 2);
+    QCOMPARE(buffer, "##" + bytes + "##");
 }
 
 QTEST_GUILESS_MAIN(tst_Ansi)

@@ -1,3 +1,4 @@
+#include "Ansi.h"
 #include "AppError.h"
 #include "LineList.h"
 
@@ -43,6 +44,45 @@ int archiveSheet(const QString &historyPath, const QStringList &sheet)
     return list.count();
 }
 
+// A long history as the program leaves it after many archives: every sheet entry is
+// followed by an empty one. Accents, the euro sign and the oe ligature are in the code page.
+QStringList longHistory(int sheets)
+{
+    QStringList entries;
+    for (int s = 0; s < sheets; ++s) {
+        entries << QStringLiteral("Hélène %1\tZoé\t05/03/2016 14:05").arg(s) << QString();
+        for (int i = 0; i < 30; ++i) {
+            entries << QStringLiteral("%1\t%2").arg((s + i) % 17).arg(i % 5 ? QString::number(i) : QStringLiteral("€œ"))
+                    << QString();
+        }
+    }
+    return entries;
+}
+
+// The bytes of `text` with the mark of its encoding.
+QByteArray encoded(const QString &text, TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf8:
+        return "\xEF\xBB\xBF" + text.toUtf8();
+    case TextEncoding::Utf16LE:
+    case TextEncoding::Utf16BE: {
+        const bool le = encoding == TextEncoding::Utf16LE;
+        QByteArray out = le ? "\xFF\xFE" : "\xFE\xFF";
+        for (const QChar c : text) {
+            const char lo = char(c.unicode() & 0xFF);
+            const char hi = char(c.unicode() >> 8);
+            out.append(le ? lo : hi).append(le ? hi : lo);
+        }
+        return out;
+    }
+    case TextEncoding::None:
+    case TextEncoding::Ansi:
+        break;
+    }
+    return Ansi::encode(text);
+}
+
 QString utf16(std::initializer_list<char16_t> units)
 {
     QString s;
@@ -65,6 +105,8 @@ private slots:
     void archive_data();
     void archive();
     void archiveTwice_countsThreeThenNine();
+    void longHistory_roundTrip_data();
+    void longHistory_roundTrip();
     void saveToFile_replacesLongerFile_data();
     void saveToFile_replacesLongerFile();
     void loadErrors_data();
@@ -244,6 +286,62 @@ void tst_LineList::archiveTwice_countsThreeThenNine()
     QCOMPARE(readBytes(history), readBytes(dataPath("archive_after_1.txt")));
     QCOMPARE(archiveSheet(history, SheetB), 9);
     QCOMPARE(readBytes(history), readBytes(dataPath("archive_after_2.txt")));
+}
+
+void tst_LineList::longHistory_roundTrip_data()
+{
+    QTest::addColumn<TextEncoding>("encoding");
+    QTest::addColumn<QStringList>("breaks"); // used in turn after the entries
+    QTest::addColumn<bool>("nulThenMore");   // a NUL and more entries after the history
+
+    const QStringList crlf{QStringLiteral("\r\n")};
+    const QStringList mixed{QStringLiteral("\r\n"), QStringLiteral("\n"), QStringLiteral("\r")};
+    QTest::newRow("cp1252") << TextEncoding::Ansi << crlf << false;
+    QTest::newRow("utf8") << TextEncoding::Utf8 << crlf << false;
+    QTest::newRow("utf16le") << TextEncoding::Utf16LE << crlf << false;
+    QTest::newRow("utf16be") << TextEncoding::Utf16BE << crlf << false;
+    QTest::newRow("cp1252 every kind of break") << TextEncoding::Ansi << mixed << false;
+    QTest::newRow("utf8 every kind of break") << TextEncoding::Utf8 << mixed << false;
+    QTest::newRow("utf16le every kind of break") << TextEncoding::Utf16LE << mixed << false;
+    QTest::newRow("cp1252 nul then more") << TextEncoding::Ansi << crlf << true;
+    QTest::newRow("utf16be nul then more") << TextEncoding::Utf16BE << mixed << true;
+}
+
+void tst_LineList::longHistory_roundTrip()
+{
+    QFETCH(TextEncoding, encoding);
+    QFETCH(QStringList, breaks);
+    QFETCH(bool, nulThenMore);
+
+    const QStringList entries = longHistory(2000);
+    QString text;
+    QString saved;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        QString brk = breaks[i % breaks.size()];
+        // A lone CR before an empty entry would join the next entry's LF into one break.
+        if (brk == QStringLiteral("\r") && (i + 1 == entries.size() || entries[i + 1].isEmpty()))
+            brk = QStringLiteral("\r\n");
+        text += entries[i] + brk;
+        saved += entries[i] + QStringLiteral("\r\n");
+    }
+    if (nulThenMore)
+        text += QChar(0) + QStringLiteral("more\r\nand more\r\n");
+
+    LineList list;
+    list.loadFromBytes(encoded(text, encoding));
+    QCOMPARE(list.encoding, encoding);
+    QCOMPARE(list.count(), entries.size());
+    QVERIFY(list.entries == entries);
+
+    // Saved with CR LF after every entry; a history already in that form comes back byte
+    // for byte, and loads again to the same entries.
+    const QByteArray bytes = list.toBytes();
+    QVERIFY(bytes == encoded(saved, encoding));
+    LineList again;
+    again.loadFromBytes(bytes);
+    QCOMPARE(again.encoding, encoding);
+    QVERIFY(again.entries == entries);
+    QVERIFY(again.toBytes() == bytes);
 }
 
 void tst_LineList::saveToFile_replacesLongerFile_data()
