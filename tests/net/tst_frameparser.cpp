@@ -26,19 +26,49 @@ struct Outcome {
     qint64 trailing;
     quint32 linesDone;
     QList<QByteArray> heldAfterRefusal; // what a refused parser would still hand out
+    QByteArray bytes;                   // the same stream taken as bytes by a second parser
+    QByteArray bytesHeldAfterRefusal;
 };
 
 Outcome feedInPieces(const QByteArray &stream, qsizetype pieceSize, FrameParser::Limits limits)
 {
     FrameParser parser(limits);
+    FrameParser byBytes(limits);
     QList<QByteArray> lines;
+    QByteArray taken;
     for (qsizetype at = 0; at < stream.size(); at += pieceSize) {
-        if (parser.feed(QByteArrayView(stream).sliced(at, qMin(pieceSize, stream.size() - at)))
-            != State::Refused)
+        const QByteArrayView piece = QByteArrayView(stream).sliced(at, qMin(pieceSize, stream.size() - at));
+        if (parser.feed(piece) != State::Refused)
             lines += parser.takeLines();
+        if (byBytes.feed(piece) != State::Refused)
+            taken += byBytes.takeBytes();
     }
     return {parser.state(), parser.refusal(), lines, parser.partialLine(), parser.trailingBytes(),
-            parser.linesDone(), parser.takeLines()};
+            parser.linesDone(), parser.takeLines(), taken, byBytes.takeBytes()};
+}
+
+QByteArray withBreaks(const QList<QByteArray> &lines)
+{
+    QByteArray joined;
+    for (const QByteArray &line : lines)
+        joined += line + "\r\n";
+    return joined;
+}
+
+// A long frame as a history makes it: entries ending with their own CR, empty lines, a lone
+// LF and CR inside a line, bytes above 7F and a NUL; `count` lines in all.
+QByteArray longFrame(int count)
+{
+    const QByteArray kinds[] = {QByteArray("\tJoueur 1\tJoueur 2\t05/03/2016 14:05\r"),
+                                QByteArray(), QByteArray("\t12\t7\r"), QByteArray("a\nb\rc"),
+                                QByteArray("\t\r"), bytes("\xE9\x00\xFF\x80")};
+    QByteArray frame;
+    frame.append(char(count >> 24)).append(char(count >> 16)).append(char(count >> 8)).append(char(count));
+    for (int i = 0; i < count; ++i) {
+        const QByteArray &kind = kinds[i % 6];
+        frame += (kind.isEmpty() ? QByteArray() : QByteArray::number(i)) + kind + "\r\n";
+    }
+    return frame;
 }
 
 FrameParser::Limits limits(quint32 maxLines, qint64 maxBytes)
@@ -62,6 +92,8 @@ private slots:
     void defaultLimits_data();
     void defaultLimits();
     void refusedAtOnce_beforeTheRestArrives();
+    void longFrame_handedOutAsItCame_data();
+    void longFrame_handedOutAsItCame();
 };
 
 void TestFrameParser::feed_data()
@@ -132,6 +164,7 @@ void TestFrameParser::feed()
         QVERIFY2(got.linesDone == quint32(lines.size()), where);
         QVERIFY2(got.partial == partial, where);
         QVERIFY2(got.trailing == trailing, where);
+        QVERIFY2(got.bytes == withBreaks(lines), where);
     }
 }
 
@@ -157,6 +190,13 @@ void TestFrameParser::refusal_data()
         << State::Refused << Refusal::TooLarge;
     QTest::newRow("trailingBytesDoNotCountAgainstTheLimit")
         << frame + QByteArray(40, 'x') << 10u << qint64(13) << State::Complete << Refusal::None;
+    const QByteArray history = longFrame(3000);
+    QTest::newRow("longFrameAtTheByteLimit")
+        << history + "next" << 3000u << qint64(history.size()) << State::Complete << Refusal::None;
+    QTest::newRow("longFrameOneByteOverTheByteLimit")
+        << history << 3000u << qint64(history.size() - 1) << State::Refused << Refusal::TooLarge;
+    QTest::newRow("longFrameOneLineMoreThanAllowed")
+        << history << 2999u << qint64(history.size()) << State::Refused << Refusal::TooManyLines;
 }
 
 void TestFrameParser::refusal()
@@ -175,6 +215,7 @@ void TestFrameParser::refusal()
         if (state == State::Refused) {
             // Nothing of a refused frame is kept, not even the lines of its last piece.
             QVERIFY2(got.heldAfterRefusal.isEmpty(), where);
+            QVERIFY2(got.bytesHeldAfterRefusal.isEmpty(), where);
             QVERIFY2(got.partial.isEmpty(), where);
         }
     }
@@ -222,7 +263,60 @@ void TestFrameParser::refusedAtOnce_beforeTheRestArrives()
     // What follows is not looked at.
     QCOMPARE(parser.feed("abc\r\n"), State::Refused);
     QVERIFY(parser.takeLines().isEmpty());
+    QVERIFY(parser.takeBytes().isEmpty());
     QCOMPARE(parser.bytesReceived(), qint64(9));
+}
+
+// The receiver stores the bytes handed out as they are: however the stream is cut and
+// whenever they are taken, they must be the frame's lines exactly as sent.
+void TestFrameParser::longFrame_handedOutAsItCame_data()
+{
+    QTest::addColumn<QList<int>>("pieces");    // piece sizes, used in turn
+    QTest::addColumn<int>("takeLinesEvery");   // every n-th take is takeLines(); 0: never
+
+    QTest::newRow("whole") << QList<int>{1 << 30} << 0;
+    QTest::newRow("byteByByte") << QList<int>{1} << 0;
+    QTest::newRow("pairs") << QList<int>{2} << 0;
+    QTest::newRow("threes") << QList<int>{3} << 0;
+    QTest::newRow("socketReads") << QList<int>{65536} << 0;
+    QTest::newRow("unevenPieces") << QList<int>{1, 5, 2, 13, 64, 3, 1000, 4096, 7} << 0;
+    QTest::newRow("unevenPiecesSomeTakenAsLines") << QList<int>{1, 5, 2, 13, 64, 3, 1000, 7} << 3;
+    QTest::newRow("allTakenAsLines") << QList<int>{17} << 1;
+}
+
+void TestFrameParser::longFrame_handedOutAsItCame()
+{
+    QFETCH(QList<int>, pieces);
+    QFETCH(int, takeLinesEvery);
+
+    const int count = 20000;
+    const QByteArray frame = longFrame(count);
+    const QByteArray stream = frame + "after the frame";
+
+    FrameParser parser;
+    QByteArray taken;
+    int takes = 0;
+    for (qsizetype at = 0, i = 0; at < stream.size(); ++i) {
+        const qsizetype n = qMin<qsizetype>(pieces[i % pieces.size()], stream.size() - at);
+        parser.feed(QByteArrayView(stream).sliced(at, n));
+        at += n;
+        if (takeLinesEvery > 0 && ++takes % takeLinesEvery == 0) {
+            for (const QByteArray &line : parser.takeLines())
+                taken += line + "\r\n";
+        } else {
+            taken += parser.takeBytes();
+        }
+    }
+
+    QCOMPARE(parser.state(), State::Complete);
+    QCOMPARE(parser.linesDone(), quint32(count));
+    QCOMPARE(parser.trailingBytes(), qint64(15));
+    QCOMPARE(parser.partialLine(), QByteArray());
+    QCOMPARE(taken.size(), frame.size() - 4);
+    QVERIFY(taken == frame.sliced(4));
+    // Everything was handed out once.
+    QVERIFY(parser.takeBytes().isEmpty());
+    QVERIFY(parser.takeLines().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestFrameParser)

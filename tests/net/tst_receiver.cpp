@@ -140,6 +140,20 @@ void TestReceiver::storesEachSheetSent_data()
         << QStringList{QStringLiteral("Hélène\tJoueur 2\t05/03/2016 14:05\r"), QStringLiteral("\t\r")}
         << QByteArray("H?l?ne\tJoueur 2\t05/03/2016 14:05\r\r\n\t\r\r\n");
     QTest::newRow("emptyHistoryGivesAnEmptyFile") << QStringList{} << QByteArray();
+
+    // Long enough to arrive in many reads; the file is the lines as they were sent.
+    QStringList history;
+    QByteArray historyStored;
+    for (int i = 0; i < 40000; ++i) {
+        if (i % 2) {
+            history << QString();
+            historyStored += "\r\n";
+        } else {
+            history << QStringLiteral("Hélène %1\tZoé\t05/03/2016 14:05\r").arg(i);
+            historyStored += QStringLiteral("H?l?ne %1\tZo?\t05/03/2016 14:05\r\r\n").arg(i).toLatin1();
+        }
+    }
+    QTest::newRow("longHistoryStoredByteForByte") << history << historyStored;
 }
 
 void TestReceiver::storesEachSheetSent()

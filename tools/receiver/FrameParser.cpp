@@ -1,5 +1,7 @@
 #include "FrameParser.h"
 
+#include <cstring>
+
 QString FrameParser::refusalText() const
 {
     switch (m_refusal) {
@@ -20,15 +22,30 @@ void FrameParser::refuse(Refusal why)
     m_state = State::Refused;
     m_refusal = why;
     // Nothing of a refused frame is kept.
-    m_lines.clear();
+    m_done.clear();
+    m_done.squeeze();
     m_pending.clear();
     m_pending.squeeze();
 }
 
+QByteArray FrameParser::takeBytes()
+{
+    QByteArray bytes;
+    bytes.swap(m_done);
+    return bytes;
+}
+
 QList<QByteArray> FrameParser::takeLines()
 {
+    // A line holds no CR LF, so the first CR LF after the start of a line is its end.
+    const QByteArray bytes = takeBytes();
     QList<QByteArray> lines;
-    lines.swap(m_lines);
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        const qsizetype end = bytes.indexOf("\r\n", pos);
+        lines.append(bytes.sliced(pos, end - pos));
+        pos = end + 2;
+    }
     return lines;
 }
 
@@ -42,8 +59,9 @@ FrameParser::State FrameParser::feed(QByteArrayView bytes)
     if (m_state == State::Refused)
         return m_state;
 
+    const qsizetype size = bytes.size();
     qsizetype pos = 0;
-    while (m_state == State::ReadingCount && pos < bytes.size()) {
+    while (m_state == State::ReadingCount && pos < size) {
         m_expected = (m_expected << 8) | quint8(bytes[pos]);
         ++pos;
         ++m_countBytes;
@@ -57,44 +75,50 @@ FrameParser::State FrameParser::feed(QByteArrayView bytes)
         }
     }
 
-    // The CR of a CR LF may have come at the end of the previous piece.
-    if (m_state == State::ReadingLines && pos < bytes.size() && bytes[pos] == '\n'
-        && m_pending.endsWith('\r')) {
-        if (m_frameBytes + 1 > m_limits.maxBytes) {
-            refuse(Refusal::TooLarge);
-            return m_state;
-        }
-        ++m_frameBytes;
-        ++pos;
-        m_pending.chop(1);
-        m_lines.append(m_pending);
-        m_pending.clear();
-        if (++m_linesDone == m_expected)
-            m_state = State::Complete;
-    }
+    if (m_state == State::ReadingLines && pos < size) {
+        // Only the bytes the limit still allows are looked at: a frame that has not ended
+        // within them is too large.
+        const qint64 allowed = m_limits.maxBytes - m_frameBytes;
+        const qsizetype window = pos + qsizetype(qBound<qint64>(0, allowed, size - pos));
 
-    while (m_state == State::ReadingLines && pos < bytes.size()) {
-        const qsizetype end = bytes.indexOf(QByteArrayView("\r\n", 2), pos);
-        const qsizetype taken = end < 0 ? bytes.size() - pos : end + 2 - pos;
-        if (m_frameBytes + taken > m_limits.maxBytes) {
+        const char *data = bytes.data();
+        qsizetype lastEnd = pos; // just past the CR LF of the last line completed in this piece
+        qsizetype at = pos;
+        while (at < window) {
+            const void *hit = std::memchr(data + at, '\n', size_t(window - at));
+            if (!hit)
+                break;
+            const qsizetype lf = static_cast<const char *>(hit) - data;
+            // The byte before the LF: in this piece, or the end of the line in progress when
+            // the piece starts with the LF (its CR came at the end of the previous piece).
+            const bool afterCr = lf > lastEnd ? data[lf - 1] == '\r'
+                                              : lf == pos && m_pending.endsWith('\r');
+            at = lf + 1;
+            if (afterCr) {
+                lastEnd = at;
+                if (++m_linesDone == m_expected) {
+                    m_state = State::Complete;
+                    break;
+                }
+            }
+        }
+
+        const qsizetype used = m_state == State::Complete ? lastEnd : size;
+        if (used > window) {
             refuse(Refusal::TooLarge);
             return m_state;
         }
-        m_frameBytes += taken;
-        if (end < 0) {
-            m_pending.append(bytes.sliced(pos));
-            pos = bytes.size();
-            break;
+        m_frameBytes += used - pos;
+        if (lastEnd > pos) {
+            m_done += m_pending;
+            m_done.append(data + pos, lastEnd - pos);
+            m_pending.clear();
         }
-        m_pending.append(bytes.sliced(pos, end - pos));
-        m_lines.append(m_pending);
-        m_pending.clear();
-        pos = end + 2;
-        if (++m_linesDone == m_expected)
-            m_state = State::Complete;
+        m_pending.append(data + lastEnd, used - lastEnd);
+        pos = used;
     }
 
     if (m_state == State::Complete)
-        m_trailing += bytes.size() - pos;
+        m_trailing += size - pos;
     return m_state;
 }

@@ -43,7 +43,11 @@ public:
     quint32 expectedLines() const { return m_expected; }
     quint32 linesDone() const { return m_linesDone; }
 
-    // Lines completed since the last call, without their CR LF.
+    // The bytes of the lines completed since the last call, each with its CR LF, exactly as
+    // they came: what the receiver stores.
+    QByteArray takeBytes();
+    // The same lines one by one, without their CR LF. Both calls take from the same lines:
+    // what one has handed out, the other no longer does.
     QList<QByteArray> takeLines();
     // The bytes of the line in progress: what a frame cut short ends with.
     QByteArray partialLine() const { return m_pending; }
@@ -60,7 +64,7 @@ private:
     int m_countBytes = 0;
     quint32 m_expected = 0;
     quint32 m_linesDone = 0;
-    QList<QByteArray> m_lines;
+    QByteArray m_done;          // lines completed and not taken yet, each with its CR LF
     QByteArray m_pending;       // bytes of the line in progress
     qint64 m_frameBytes = 0;    // bytes that belong to the frame so far
     qint64 m_received = 0;      // every byte fed

@@ -94,10 +94,7 @@ void Receiver::readFrom(Connection *c)
             break;
         c->idle->start();
         const FrameParser::State state = c->parser.feed(QByteArrayView(buffer, n));
-        for (const QByteArray &line : c->parser.takeLines()) {
-            c->content += line;
-            c->content += "\r\n";
-        }
+        c->content += c->parser.takeBytes();
         if (state == FrameParser::State::Refused) {
             c->done = true;
             report(QStringLiteral("refusé depuis %1 : %2, connexion fermée")
