@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTabBar>
@@ -98,6 +99,7 @@ void TMainFrm::FormCreate(QObject *Sender)
             folder += QLatin1Char('/');
     }
     BackupBin = folder + QStringLiteral("FeuilleMatch.bin");
+    removeStaleTemporaryFiles();
     // 3. pages are switched by the header buttons
     TabControl1->tabBar()->hide();
     // 4. colours as the window description sets them, before any repaint of the turn
@@ -133,6 +135,20 @@ void TMainFrm::FormCreate(QObject *Sender)
     btnClockClick(nullptr);
     imgPauseChronoClick(nullptr);
     guard([&] { Feuille->last(); });
+}
+
+// A crash or power cut between the creation of a save's temporary file and its rename
+// leaves that file behind ("FeuilleMatch.bin.Ab12Cd"); the real files are whole either way.
+void TMainFrm::removeStaleTemporaryFiles()
+{
+    const QFileInfo backup(BackupBin);
+    const QRegularExpression stale(QStringLiteral("^%1\\.(bin|txt|ini)\\.[A-Za-z0-9]{6}$")
+                                       .arg(QRegularExpression::escape(backup.completeBaseName())));
+    QDir dir = backup.absoluteDir();
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {
+        if (stale.match(name).hasMatch())
+            dir.remove(name);
+    }
 }
 
 void TMainFrm::loadBackupAtStart()

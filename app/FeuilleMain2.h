@@ -245,6 +245,7 @@ private:
     void connectHandlers();
     void relayout();
     void loadBackupAtStart();
+    void removeStaleTemporaryFiles();
     void afterTableMoved(int index);
     bool inThisWindow(QObject *o) const;
     void dispatchKeyDown(QObject *sender, QKeyEvent *e);

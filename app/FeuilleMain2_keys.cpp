@@ -33,6 +33,30 @@ void TMainFrm::setKeyChrono(quint16 value)
     RadioChrono->setText(QStringLiteral("Chrono (%1)").arg(value));
 }
 
+namespace {
+bool isModifierKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_ScrollLock:
+    case Qt::Key_Mode_switch:
+        return true;
+    default:
+        return false;
+    }
+}
+}
+
 bool TMainFrm::inThisWindow(QObject *o) const
 {
     auto *w = qobject_cast<QWidget *>(o);
@@ -56,6 +80,12 @@ bool TMainFrm::eventFilter(QObject *watched, QEvent *event)
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
         return false;
     auto *ke = static_cast<QKeyEvent *>(event);
+    if (isModifierKey(ke->key())) {
+        // Shift, Ctrl, Alt and the like are no keys of their own for the scoreboard: were
+        // they to set the key-held flag, "+" on the main keys or the digits of a French
+        // keyboard (both typed with Shift) would never act.
+        return inThisWindow(watched) && TabControl1->currentWidget() == TabAffichage;
+    }
     if (type == QEvent::KeyRelease) {
         if (!ke->isAutoRepeat()) {
             quint16 key = 0;
@@ -73,7 +103,7 @@ bool TMainFrm::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     auto *radio = qobject_cast<QRadioButton *>(watched);
-    if (radio && radio->hasFocus() && ke->key() != Qt::Key_Tab && ke->key() != Qt::Key_Backtab) {
+    if (radio && ke->key() != Qt::Key_Tab && ke->key() != Qt::Key_Backtab) {
         VkKey k = translateKey(*ke);
         guard([&] { RadioPlusKeyDown(radio, k.key, k.keyChar); });
         return true;

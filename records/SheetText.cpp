@@ -61,7 +61,12 @@ namespace SheetText {
 
 QString dateSeparator(const QLocale &locale)
 {
-    return separatorAfterField(locale.dateFormat(QLocale::ShortFormat), u"dMy");
+    // A short format that spells the month out ("d MMM yyyy", the C locale's) names no
+    // separator for a numeric date: the slash stands in, as on a French system.
+    const QString format = locale.dateFormat(QLocale::ShortFormat);
+    if (format.contains(QLatin1String("MMM")))
+        return QStringLiteral("/");
+    return separatorAfterField(format, u"dMy");
 }
 
 QString timeSeparator(const QLocale &locale)
