@@ -328,6 +328,7 @@ void TMainFrm::buildUtilitiesPage()
     StringGrid1->verticalHeader()->setDefaultSectionSize(qRound(21 * 1.5));
     StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     StringGrid1->horizontalHeader()->setDefaultSectionSize(qRound(64 * 1.5));
+    StringGrid1->horizontalHeader()->setStretchLastSection(true);
     gridBox->addWidget(StringGrid1, 1);
     btnDel = named(new QPushButton(QStringLiteral("supprimer reprise"), LayoutGrid), "btnDel");
     btnDel->setFixedHeight(48);
@@ -374,6 +375,10 @@ void TMainFrm::buildUtilitiesPage()
     RectTestRemote->setFill(0xFFE0E0E0);
     lblKeyTest = label(RectTestRemote, "lblKeyTest", QStringLiteral("0"), Qt::AlignCenter);
     lblKeyTest->setGeometry(0, 0, 89, 77);
+    QFont keyFont = lblKeyTest->font();
+    keyFont.setPixelSize(26);
+    keyFont.setBold(true);
+    lblKeyTest->setFont(keyFont);
     ColorAnimation1 = new QVariantAnimation(this);
     ColorAnimation1->setObjectName(QStringLiteral("ColorAnimation1"));
     ColorAnimation1->setStartValue(QColor::fromRgba(0xFFFFFFFF));
