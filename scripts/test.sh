@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds once, and runs every test headless.
+# Installs what is missing, builds once, and runs every test headless: the QtTest suite
+# (with the crash-kill and X11 end-to-end tests), the suite again under ASan+UBSan, and
+# each fuzzer for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh build
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j"$(nproc)" </dev/null
+bash scripts/sanitize.sh
+bash scripts/fuzz.sh "${ZV_FUZZ_SECONDS:-60}"
