@@ -5,6 +5,7 @@
 #include "DurableFile.h"
 
 #include <QFile>
+#include <QStringDecoder>
 
 #include <cstring>
 
@@ -92,7 +93,10 @@ void LineList::loadFromBytes(const QByteArray &bytes)
     const QByteArrayView all(bytes);
     if (all.startsWith("\xEF\xBB\xBF")) {
         encoding = TextEncoding::Utf8;
-        splitText(QString::fromUtf8(all.sliced(3)), entries);
+        // A second mark is text: QString::fromUtf8 would drop it, and the next save with it.
+        QStringDecoder utf8(QStringDecoder::Utf8,
+                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+        splitText(utf8.decode(all.sliced(3)), entries);
     } else if (all.startsWith("\xFF\xFE")) {
         encoding = TextEncoding::Utf16LE;
         splitText(decodeUtf16(all.sliced(2), true), entries);
