@@ -271,6 +271,13 @@ void IniFile::loadFromBytes(const QByteArray &bytes)
         if (line.endsWith(u'\r'))
             line.chop(1);
     }
+    // In a LF file only an unfinished last line can end with CR: what is left of its line
+    // break goes too, or the LF written after it would make the file CR LF and change how
+    // that line reads.
+    if (m_newline == QLatin1String("\n")) {
+        while (!m_lines.isEmpty() && m_lines.last().endsWith(u'\r'))
+            m_lines.last().chop(1);
+    }
 }
 
 QByteArray IniFile::toBytes() const
