@@ -3,11 +3,8 @@
 // and must not drift. A value written with writeString must read back as written (line
 // breaks become spaces) and survive a save too, without touching any other key.
 //
-// Two exceptions: a UTF-16 file holding a lone surrogate is not text, and its UTF-8
-// rewrite cannot keep it, so such a file is only parsed; and a CR that ends a line is part
-// of its line break, not of the value (a last line "k=v<CR><CR>" of a LF file is read as
-// "v<CR>" once and as "v" after the save, which writes CR LF), so values are compared
-// without their trailing CRs.
+// The one exception is a UTF-16 file holding a lone surrogate: that is not text, and its
+// UTF-8 rewrite cannot keep it, so such a file is only parsed.
 #include "Ansi.h"
 #include "IniFile.h"
 
@@ -105,13 +102,6 @@ QString decodeWritten(QByteArrayView bytes)
     return utf8.hasError() ? Ansi::decode(bytes) : text;
 }
 
-std::optional<QString> withoutTrailingCr(std::optional<QString> v)
-{
-    while (v && v->endsWith(u'\r'))
-        v->chop(1);
-    return v;
-}
-
 // Every section and key name the text shows, in a reading of our own; a name it gets
 // wrong only finds nothing in both files, so the comparison stays sound.
 QList<Pair> namesIn(const QString &text)
@@ -166,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const Pair &p : pairs) {
         const std::optional<QString> v = first.value(p.first, p.second);
         const std::optional<QString> reread = second.value(p.first, p.second);
-        if (withoutTrailingCr(reread) != withoutTrailingCr(v))
+        if (reread != v)
             fail("value changed by a write and read back", p, v, reread);
         before.append(reread);
     }
