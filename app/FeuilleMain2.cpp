@@ -82,6 +82,12 @@ TMainFrm::~TMainFrm()
 
 void TMainFrm::closeEvent(QCloseEvent *e)
 {
+    // A cell still being edited in the grid is posted before the window goes: the
+    // operator typed it, and the backup must hold it.
+    if (QWidget *editor = StringGrid1->indexWidget(StringGrid1->currentIndex())) {
+        emit StringGrid1->itemDelegate()->commitData(editor);
+        emit StringGrid1->itemDelegate()->closeEditor(editor);
+    }
     if (!m_destroyed)
         FormDestroy(this);
     QWidget::closeEvent(e);

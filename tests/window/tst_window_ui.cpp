@@ -210,6 +210,42 @@ private slots:
         }
     }
 
+    void grid_editOpenAtClose_isPosted()
+    {
+        WindowFixture f;
+        TMainFrm &w = f.start();
+        showAt(w, QSize(793, 546));
+        f.play({3, 4});
+        QTest::mouseClick(w.btnAffichTabTools, Qt::LeftButton);
+        const QModelIndex cell = w.StringGrid1->model()->index(0, 1);
+        w.StringGrid1->setCurrentIndex(cell);
+        w.StringGrid1->edit(cell);
+        auto *editor = w.StringGrid1->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        editor->setText(QStringLiteral("15"));
+        w.close();
+        QCOMPARE(f.savedSheet(), QStringLiteral("(15,4) (-,-)"));
+        f.w.reset(); // and destroying the window afterwards neither crashes nor saves again
+        QCOMPARE(f.savedSheet(), QStringLiteral("(15,4) (-,-)"));
+    }
+
+    void gridEditOpenAtDestruction_isDropped()
+    {
+        WindowFixture f;
+        TMainFrm &w = f.start();
+        showAt(w, QSize(793, 546));
+        f.play({3, 4});
+        QTest::mouseClick(w.btnAffichTabTools, Qt::LeftButton);
+        const QModelIndex cell = w.StringGrid1->model()->index(0, 2);
+        w.StringGrid1->setCurrentIndex(cell);
+        w.StringGrid1->edit(cell);
+        auto *editor = w.StringGrid1->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        editor->setText(QStringLiteral("8"));
+        f.w.reset();
+        QCOMPARE(f.savedSheet(), QStringLiteral("(3,4) (-,-)"));
+    }
+
     void clockButtons_setTheTimingMode()
     {
         WindowFixture f;
