@@ -1,17 +1,13 @@
 #include "InningsTable.h"
 #include "AppError.h"
+#include "DurableFile.h"
 
 #include <QDataStream>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtEndian>
 #include <array>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 // The rows and their aggregates, shared by the owner and its clone cursors.
 struct InningsTable::Store {
@@ -163,21 +159,6 @@ std::vector<InningRow> decode(const QByteArray &bytes, const QString &path)
     return rows;
 }
 
-void syncFolderOf(const QString &path)
-{
-#ifdef Q_OS_UNIX
-    // QSaveFile syncs the data but not the folder entry of the rename.
-    const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-#else
-    Q_UNUSED(path);
-#endif
-}
-
 void requireOpen(bool open)
 {
     if (!open)
@@ -268,17 +249,9 @@ void InningsTable::saveToFile(const QString &path)
     requireOpen(isOpen());
     endEdit();
     const QByteArray bytes = encode(m_store->rows);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw AppError(QStringLiteral("Impossible de créer le fichier \"%1\". %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        throw AppError(QStringLiteral("Impossible d'écrire dans le fichier \"%1\". %2").arg(path, why));
-    }
-    if (!file.commit())
-        throw AppError(QStringLiteral("Impossible de créer le fichier \"%1\". %2").arg(path, file.errorString()));
-    syncFolderOf(path);
+    const QString reason = DurableFile::write(path, bytes);
+    if (!reason.isEmpty())
+        throw AppError(QStringLiteral("Impossible de créer le fichier \"%1\". %2").arg(path, reason));
 }
 
 void InningsTable::cloneCursor(InningsTable &source)
