@@ -8,5 +8,6 @@ bash scripts/setup.sh
 bash scripts/build.sh build
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j"$(nproc)" </dev/null
+tail -n 1 build/e2e-artifacts/crashkill.txt 2>/dev/null || true
 bash scripts/sanitize.sh
 bash scripts/fuzz.sh "${ZV_FUZZ_SECONDS:-60}"
