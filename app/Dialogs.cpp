@@ -1,5 +1,7 @@
 #include "Dialogs.h"
 
+#include <QFont>
+
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -95,6 +97,16 @@ DlgButton escapeAnswer(const std::vector<DlgButton> &buttons)
 
 } // namespace
 
+namespace {
+// The operator answers from a step or two away: questions are set larger than the
+// desktop's default.
+QFont readableFont(QFont font)
+{
+    font.setPixelSize(18);
+    return font;
+}
+}
+
 void QtDialogs::message(DlgKind kind, const QString &text, const std::vector<DlgButton> &buttons,
                         std::function<void(DlgButton)> onClose)
 {
@@ -107,6 +119,7 @@ void QtDialogs::message(DlgKind kind, const QString &text, const std::vector<Dlg
     {
         QMessageBox box(iconOf(kind), dialogTitle(kind), text, QMessageBox::NoButton, m_parent);
         box.setTextFormat(Qt::PlainText);
+        box.setFont(readableFont(box.font()));
         std::vector<std::pair<QAbstractButton *, DlgButton>> map;
         for (DlgButton b : offered) {
             QPushButton *button = box.addButton(standardOf(b));
@@ -136,6 +149,7 @@ void QtDialogs::inputQuery(const QString &caption, const QStringList &prompts,
     {
         QDialog dialog(m_parent);
         dialog.setWindowTitle(caption);
+        dialog.setFont(readableFont(dialog.font()));
         auto *layout = new QVBoxLayout(&dialog);
         std::vector<QLineEdit *> edits;
         for (int i = 0; i < prompts.size(); ++i) {
