@@ -1,9 +1,21 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing Zelvano needs on Debian 12, when missing.
+# Installs what Zelvano needs on Debian 12, when missing.
+#   scripts/setup.sh run    what building and running the programs needs
+#   scripts/setup.sh test   that, plus the tools the tests use (the default)
 set -euo pipefail
-pkgs=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-translations-l10n qt6-qpa-plugins
-      libgl-dev fonts-dejavu-core xvfb xauth xdotool imagemagick poppler-utils
-      clang libclang-rt-14-dev)
+what=${1:-test}
+run_pkgs=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-translations-l10n qt6-qpa-plugins
+          libgl-dev fonts-dejavu-core libxcb-xkb-dev
+          qt6-multimedia-dev qt6-websockets-dev qt6-httpserver-dev
+          libqt6sql6-sqlite libqt6sql6-psql)
+test_pkgs=(xvfb xauth xdotool imagemagick poppler-utils clang libclang-rt-14-dev
+           postgresql chromium chromium-driver sqlite3
+           dpkg-dev fakeroot lintian appstream desktop-file-utils)
+case $what in
+  run) pkgs=("${run_pkgs[@]}") ;;
+  test) pkgs=("${run_pkgs[@]}" "${test_pkgs[@]}") ;;
+  *) echo "setup.sh: 'run' or 'test', not '$what'" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
