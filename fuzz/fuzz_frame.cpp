@@ -83,6 +83,36 @@ Outcome run(const QByteArray &stream, FrameParser::Limits limits, Next pieceOf, 
     return finish(parser, lines);
 }
 
+// Taken as a server streams it, the line in progress included: the bytes handed out must be
+// exactly the frame's lines with their CR LF and then the partial line, whatever the pieces.
+template <typename Next>
+void checkStreamed(const QByteArray &stream, FrameParser::Limits limits, Next pieceOf,
+                   const Outcome &one)
+{
+    FrameParser parser(limits);
+    QByteArray taken;
+    for (qsizetype at = 0; at < stream.size();) {
+        const qsizetype n = qMin(pieceOf(), stream.size() - at);
+        parser.feed(QByteArrayView(stream).sliced(at, n));
+        at += n;
+        taken += parser.takeStreamBytes();
+        if (!parser.partialLine().isEmpty()) {
+            std::fprintf(stderr, "fuzz_frame: a streamed line in progress is still held\n");
+            std::abort();
+        }
+    }
+    if (one.state == FrameParser::State::Refused)
+        return;
+    QByteArray expected;
+    for (const QByteArray &line : one.lines)
+        expected += line + "\r\n";
+    expected += one.partial;
+    if (taken != expected) {
+        std::fprintf(stderr, "fuzz_frame: streamed bytes differ from the lines\n");
+        std::abort();
+    }
+}
+
 void compare(const Outcome &a, const Outcome &b, const char *how)
 {
     const char *what = nullptr;
@@ -138,5 +168,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     compare(one, run(stream, limits, [&] { return qsizetype(1 + nextRandom(state) % maxPiece); }, hash >> 32),
             "in random pieces");
     compare(one, run(stream, limits, [] { return qsizetype(1); }, ~quint64(0)), "byte by byte");
+    checkStreamed(stream, limits, [&] { return qsizetype(1 + nextRandom(state) % maxPiece); }, one);
     return 0;
 }

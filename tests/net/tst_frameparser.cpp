@@ -272,7 +272,8 @@ void TestFrameParser::refusedAtOnce_beforeTheRestArrives()
 void TestFrameParser::longFrame_handedOutAsItCame_data()
 {
     QTest::addColumn<QList<int>>("pieces");    // piece sizes, used in turn
-    QTest::addColumn<int>("takeLinesEvery");   // every n-th take is takeLines(); 0: never
+    QTest::addColumn<int>("takeLinesEvery");   // every n-th take is takeLines(); 0: never;
+                                               // -1: every take is takeStreamBytes()
 
     QTest::newRow("whole") << QList<int>{1 << 30} << 0;
     QTest::newRow("byteByByte") << QList<int>{1} << 0;
@@ -282,6 +283,10 @@ void TestFrameParser::longFrame_handedOutAsItCame_data()
     QTest::newRow("unevenPieces") << QList<int>{1, 5, 2, 13, 64, 3, 1000, 4096, 7} << 0;
     QTest::newRow("unevenPiecesSomeTakenAsLines") << QList<int>{1, 5, 2, 13, 64, 3, 1000, 7} << 3;
     QTest::newRow("allTakenAsLines") << QList<int>{17} << 1;
+    // The line in progress is handed out too: a CR at the end of one piece and its LF at
+    // the start of the next must still end the line.
+    QTest::newRow("streamedByteByByte") << QList<int>{1} << -1;
+    QTest::newRow("streamedInUnevenPieces") << QList<int>{1, 5, 2, 13, 64, 3, 1000, 7} << -1;
 }
 
 void TestFrameParser::longFrame_handedOutAsItCame()
@@ -300,7 +305,10 @@ void TestFrameParser::longFrame_handedOutAsItCame()
         const qsizetype n = qMin<qsizetype>(pieces[i % pieces.size()], stream.size() - at);
         parser.feed(QByteArrayView(stream).sliced(at, n));
         at += n;
-        if (takeLinesEvery > 0 && ++takes % takeLinesEvery == 0) {
+        if (takeLinesEvery < 0) {
+            taken += parser.takeStreamBytes();
+            QCOMPARE(parser.partialLine(), QByteArray());
+        } else if (takeLinesEvery > 0 && ++takes % takeLinesEvery == 0) {
             for (const QByteArray &line : parser.takeLines())
                 taken += line + "\r\n";
         } else {

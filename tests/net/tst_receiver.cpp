@@ -75,6 +75,14 @@ public:
         return QString::fromUtf8(m_process.readLine()).chopped(1);
     }
 
+    // Whether a whole line has been printed, waiting at most timeoutMs for one.
+    bool lineReady(int timeoutMs)
+    {
+        if (!m_process.canReadLine() && m_process.state() == QProcess::Running)
+            m_process.waitForReadyRead(timeoutMs);
+        return m_process.canReadLine();
+    }
+
     // Stops the program and returns everything it printed and nobody read yet.
     QString stopAndReadRest()
     {
@@ -103,6 +111,26 @@ std::unique_ptr<QTcpSocket> rawClient(quint16 port, const QByteArray &bytesToSen
     return socket;
 }
 
+// Writes everything now, waiting for the system to take it.
+bool writeAll(QTcpSocket &socket, const QByteArray &bytesToSend)
+{
+    socket.write(bytesToSend);
+    while (socket.bytesToWrite() > 0) {
+        if (!socket.waitForBytesWritten(10000))
+            return false;
+    }
+    return true;
+}
+
+// The one file of a frame in progress, hidden under a name of the receiver's own; its size,
+// or -1 when there is not exactly one.
+qint64 temporaryFileSize(const QDir &dir)
+{
+    const QFileInfoList files = dir.entryInfoList(
+        {QStringLiteral(".zelvano-reception-*.part")}, QDir::Files | QDir::Hidden);
+    return files.size() == 1 ? files.first().size() : -1;
+}
+
 QByteArray fileBytes(const QDir &dir, const QString &name)
 {
     QFile file(dir.filePath(name));
@@ -125,6 +153,10 @@ private slots:
     void silentClient_droppedAfterIdleTime();
     void manyClientsAtOnce_eachSheetStoredApart();
     void quiet_storesWithoutReporting();
+    void connectionsOverTheMaximum_closedAtOnce();
+    void clientBelowMinimumRate_dropped_fasterOneKept();
+    void frameStreamedToItsFileAsItArrives();
+    void frameOverTheMaximum_refusedAndItsFileRemoved();
 };
 
 void TestReceiver::storesEachSheetSent_data()
@@ -182,7 +214,7 @@ void TestReceiver::storesEachSheetSent()
     QVERIFY2(sheetName.match(name).hasMatch(), qPrintable(name));
 
     const QDir dir(folder.path());
-    QCOMPARE(dir.entryList(QDir::Files), QStringList{name});
+    QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), QStringList{name});
     QCOMPARE(fileBytes(dir, name), stored);
 }
 
@@ -229,12 +261,12 @@ void TestReceiver::frameCutShort()
 
     const QDir dir(folder.path());
     if (stored.isNull()) {
-        QCOMPARE(dir.entryList(QDir::Files), QStringList());
+        QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), QStringList());
         return;
     }
     const QString name = m.captured(1);
     QVERIFY2(incompleteName.match(name).hasMatch(), qPrintable(name));
-    QCOMPARE(dir.entryList(QDir::Files), QStringList{name});
+    QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), QStringList{name});
     QCOMPARE(fileBytes(dir, name), stored);
 }
 
@@ -274,7 +306,7 @@ void TestReceiver::absurdFrame_refusedWithoutFile()
     // The server closed it: the client sees the end without closing on its side.
     QVERIFY(client->state() == QAbstractSocket::UnconnectedState
             || client->waitForDisconnected(15000));
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList());
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 void TestReceiver::silentClient_doesNotBlockAnotherSender()
@@ -299,6 +331,7 @@ void TestReceiver::silentClient_doesNotBlockAnotherSender()
              qPrintable(line));
     QCOMPARE(silent->state(), QAbstractSocket::ConnectedState);
     QCOMPARE(halfway->state(), QAbstractSocket::ConnectedState);
+    // The half frame waits in a hidden file of its own; one sheet is stored.
     const QStringList files = QDir(folder.path()).entryList(QDir::Files);
     QCOMPARE(files.size(), 1);
     QCOMPARE(fileBytes(QDir(folder.path()), files.first()), QByteArray("12\t7\r\r\n"));
@@ -353,7 +386,7 @@ void TestReceiver::manyClientsAtOnce_eachSheetStoredApart()
                  qPrintable(line));
     }
     const QDir dir(folder.path());
-    const QStringList names = dir.entryList(QDir::Files);
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden);
     QCOMPARE(names.size(), clients);
     QSet<QByteArray> stored;
     for (const QString &name : names) {
@@ -376,9 +409,151 @@ void TestReceiver::quiet_storesWithoutReporting()
                 || client->waitForDisconnected(15000));
     }
     QCOMPARE(receiver.stopAndReadRest(), QString());
-    const QStringList files = QDir(folder.path()).entryList(QDir::Files);
+    const QStringList files = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
     QCOMPARE(files.size(), 1);
     QCOMPARE(fileBytes(QDir(folder.path()), files.first()), QByteArray("a\r\n"));
+}
+
+void TestReceiver::connectionsOverTheMaximum_closedAtOnce()
+{
+    QTemporaryDir folder;
+    ReceiverRun receiver(folder.path(), {QStringLiteral("--max-connections"), QStringLiteral("3")});
+    QVERIFY(receiver.port() != 0);
+
+    // Three clients hold the three places, each with half a frame.
+    std::vector<std::unique_ptr<QTcpSocket>> holders;
+    for (int i = 0; i < 3; ++i) {
+        holders.push_back(rawClient(receiver.port(), bytes("\x00\x00\x00\x01" "ab")));
+        QVERIFY(holders.back());
+    }
+    auto extra = rawClient(receiver.port(), QByteArray());
+    QVERIFY(extra);
+    const QString line = receiver.nextLine();
+    QVERIFY2(QRegularExpression(QStringLiteral(
+                 "^connexion de 127\\.0\\.0\\.1:%1 refusée : déjà 3 connexions ouvertes$")
+                                    .arg(extra->localPort()))
+                 .match(line)
+                 .hasMatch(),
+             qPrintable(line));
+    QVERIFY(extra->state() == QAbstractSocket::UnconnectedState || extra->waitForDisconnected(15000));
+    for (const auto &holder : holders)
+        QCOMPARE(holder->state(), QAbstractSocket::ConnectedState);
+
+    // A place that frees up is taken again.
+    QVERIFY(writeAll(*holders[0], "\r\n"));
+    QVERIFY2(receiver.nextLine().contains(QStringLiteral(" : 1 lignes depuis ")), "first holder");
+    try {
+        NetSend::sendFrame(QStringLiteral("127.0.0.1"), receiver.port(),
+                           NetSend::buildFrame({QStringLiteral("12\t7\r")}));
+    } catch (const AppError &e) {
+        QFAIL(qPrintable(e.message()));
+    }
+    const QString sent = receiver.nextLine();
+    QVERIFY2(sent.contains(QStringLiteral(" : 1 lignes depuis ")), qPrintable(sent));
+    QCOMPARE(QDir(folder.path()).entryList({QStringLiteral("feuille-*")}, QDir::Files).size(), 2);
+}
+
+void TestReceiver::clientBelowMinimumRate_dropped_fasterOneKept()
+{
+    // A window of one second instead of thirty, and no idle limit to mix in.
+    QTemporaryDir folder;
+    ReceiverRun receiver(folder.path(),
+                         {QStringLiteral("--min-rate"), QStringLiteral("1000"),
+                          QStringLiteral("--rate-window-ms"), QStringLiteral("1000"),
+                          QStringLiteral("--idle-ms"), QStringLiteral("600000")});
+    QVERIFY(receiver.port() != 0);
+
+    // Every 50 ms the slow client sends 10 bytes (200 B/s), the other 500 (10 000 B/s) of a
+    // 25 000-byte line, so it needs 2.5 s: more than two windows.
+    auto slow = rawClient(receiver.port(), bytes("\x00\x00\x00\x01"));
+    auto fast = rawClient(receiver.port(), bytes("\x00\x00\x00\x01"));
+    QVERIFY(slow && fast);
+    const quint16 slowPort = slow->localPort();
+    const quint16 fastPort = fast->localPort();
+    QByteArray slowSent;
+    QString dropped;
+    const QDeadlineTimer deadline(20000);
+    for (int step = 0; step < 50; ++step) {
+        QVERIFY(!deadline.hasExpired());
+        if (slow->state() == QAbstractSocket::ConnectedState && writeAll(*slow, QByteArray(10, 's')))
+            slowSent += QByteArray(10, 's');
+        QVERIFY(writeAll(*fast, QByteArray(500, 'f')));
+        if (receiver.lineReady(50)) {
+            QVERIFY2(dropped.isEmpty(), "only the slow client may be dropped");
+            dropped = receiver.nextLine();
+        }
+    }
+    QVERIFY(writeAll(*fast, "\r\n"));
+
+    static const QRegularExpression slowReport(QStringLiteral(
+        "^reçu (\\S+) : 0 lignes sur 1 depuis 127\\.0\\.0\\.1:(\\d+), trame incomplète "
+        "\\(moins de 1000 octets/s pendant 1 s\\)$"));
+    const QRegularExpressionMatch m = slowReport.match(dropped);
+    QVERIFY2(m.hasMatch(), qPrintable(dropped));
+    QCOMPARE(m.captured(2).toUInt(), uint(slowPort));
+    QVERIFY(slow->state() == QAbstractSocket::UnconnectedState || slow->waitForDisconnected(15000));
+    // What it sent before the drop is kept, as for any frame cut short.
+    const QByteArray kept = fileBytes(QDir(folder.path()), m.captured(1));
+    QVERIFY2(!kept.isEmpty() && slowSent.startsWith(kept),
+             qPrintable(QStringLiteral("%1 bytes kept of %2 sent").arg(kept.size()).arg(slowSent.size())));
+
+    const QString done = receiver.nextLine();
+    static const QRegularExpression fastReport(
+        QStringLiteral("^reçu (\\S+) : 1 lignes depuis 127\\.0\\.0\\.1:(\\d+)$"));
+    const QRegularExpressionMatch f = fastReport.match(done);
+    QVERIFY2(f.hasMatch(), qPrintable(done));
+    QCOMPARE(f.captured(2).toUInt(), uint(fastPort));
+    QCOMPARE(fileBytes(QDir(folder.path()), f.captured(1)), QByteArray(25000, 'f') + "\r\n");
+}
+
+void TestReceiver::frameStreamedToItsFileAsItArrives()
+{
+    QTemporaryDir folder;
+    ReceiverRun receiver(folder.path());
+    QVERIFY(receiver.port() != 0);
+    const QDir dir(folder.path());
+
+    // A whole first line and half of a second, which has no end yet.
+    const QByteArray first = QByteArray(100000, 'a') + "\r\n";
+    const QByteArray second = QByteArray(50000, 'b');
+    auto client = rawClient(receiver.port(), bytes("\x00\x00\x00\x02") + first + second);
+    QVERIFY(client);
+    QTRY_COMPARE_WITH_TIMEOUT(temporaryFileSize(dir), qint64(first.size() + second.size()), 15000);
+    QCOMPARE(dir.entryList({QStringLiteral("feuille-*")}, QDir::Files), QStringList());
+
+    QVERIFY(writeAll(*client, second + "\r\n"));
+    const QString line = receiver.nextLine();
+    static const QRegularExpression report(QStringLiteral("^reçu (\\S+) : 2 lignes depuis "));
+    const QRegularExpressionMatch m = report.match(line);
+    QVERIFY2(m.hasMatch(), qPrintable(line));
+    QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), QStringList{m.captured(1)});
+    QVERIFY(fileBytes(dir, m.captured(1)) == first + second + second + "\r\n");
+}
+
+void TestReceiver::frameOverTheMaximum_refusedAndItsFileRemoved()
+{
+    QTemporaryDir folder;
+    ReceiverRun receiver(folder.path(),
+                         {QStringLiteral("--max-frame-bytes"), QStringLiteral("100000")});
+    QVERIFY(receiver.port() != 0);
+    const QDir dir(folder.path());
+
+    auto client = rawClient(receiver.port(), bytes("\x00\x00\x00\x03") + QByteArray(60000, 'x'));
+    QVERIFY(client);
+    QTRY_COMPARE_WITH_TIMEOUT(temporaryFileSize(dir), qint64(60000), 15000);
+    // The rest passes the limit; the server may cut the connection while it is written.
+    client->write(QByteArray(60000, 'y'));
+    client->waitForBytesWritten(10000);
+
+    const QString line = receiver.nextLine();
+    QVERIFY2(QRegularExpression(QStringLiteral(
+                 "^refusé depuis 127\\.0\\.0\\.1:\\d+ : trame de plus de 100000 octets, "
+                 "connexion fermée$"))
+                 .match(line)
+                 .hasMatch(),
+             qPrintable(line));
+    QVERIFY(client->state() == QAbstractSocket::UnconnectedState || client->waitForDisconnected(15000));
+    QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestReceiver)

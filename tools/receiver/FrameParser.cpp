@@ -35,15 +35,32 @@ QByteArray FrameParser::takeBytes()
     return bytes;
 }
 
+QByteArray FrameParser::takeStreamBytes()
+{
+    QByteArray bytes = takeBytes();
+    if (bytes.isEmpty())
+        bytes.swap(m_pending);
+    else
+        bytes += m_pending;
+    m_pending.clear();
+    return bytes;
+}
+
 QList<QByteArray> FrameParser::takeLines()
 {
+    return splitLines(takeBytes());
+}
+
+QList<QByteArray> FrameParser::splitLines(QByteArrayView bytes)
+{
     // A line holds no CR LF, so the first CR LF after the start of a line is its end.
-    const QByteArray bytes = takeBytes();
     QList<QByteArray> lines;
     qsizetype pos = 0;
     while (pos < bytes.size()) {
-        const qsizetype end = bytes.indexOf("\r\n", pos);
-        lines.append(bytes.sliced(pos, end - pos));
+        qsizetype end = bytes.indexOf("\r\n", pos);
+        if (end < 0)
+            end = bytes.size();
+        lines.append(bytes.sliced(pos, end - pos).toByteArray());
         pos = end + 2;
     }
     return lines;
@@ -92,7 +109,7 @@ FrameParser::State FrameParser::feed(QByteArrayView bytes)
             // The byte before the LF: in this piece, or the end of the line in progress when
             // the piece starts with the LF (its CR came at the end of the previous piece).
             const bool afterCr = lf > lastEnd ? data[lf - 1] == '\r'
-                                              : lf == pos && m_pending.endsWith('\r');
+                                              : lf == pos && m_pendingCr;
             at = lf + 1;
             if (afterCr) {
                 lastEnd = at;
@@ -115,6 +132,10 @@ FrameParser::State FrameParser::feed(QByteArrayView bytes)
             m_pending.clear();
         }
         m_pending.append(data + lastEnd, used - lastEnd);
+        if (used > lastEnd)
+            m_pendingCr = data[used - 1] == '\r';
+        else if (lastEnd > pos)
+            m_pendingCr = false;
         pos = used;
     }
 

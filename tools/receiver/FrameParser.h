@@ -44,13 +44,20 @@ public:
     quint32 linesDone() const { return m_linesDone; }
 
     // The bytes of the lines completed since the last call, each with its CR LF, exactly as
-    // they came: what the receiver stores.
+    // they came.
     QByteArray takeBytes();
+    // Every byte of the frame that came since the last take, the line in progress included:
+    // what a server streams to its storage, so that a long line is never held whole. After
+    // it, partialLine() is empty until more bytes of that line come.
+    QByteArray takeStreamBytes();
     // The same lines one by one, without their CR LF. Both calls take from the same lines:
     // what one has handed out, the other no longer does.
     QList<QByteArray> takeLines();
-    // The bytes of the line in progress: what a frame cut short ends with.
+    // The bytes of the line in progress not taken yet: what a frame cut short ends with.
     QByteArray partialLine() const { return m_pending; }
+
+    // Splits bytes of whole lines, each ended by CR LF, into the lines without their CR LF.
+    static QList<QByteArray> splitLines(QByteArrayView bytes);
 
     qint64 bytesReceived() const { return m_received; }
     qint64 trailingBytes() const { return m_trailing; }
@@ -65,7 +72,8 @@ private:
     quint32 m_expected = 0;
     quint32 m_linesDone = 0;
     QByteArray m_done;          // lines completed and not taken yet, each with its CR LF
-    QByteArray m_pending;       // bytes of the line in progress
+    QByteArray m_pending;       // bytes of the line in progress not taken yet
+    bool m_pendingCr = false;   // the line in progress ends with a CR so far
     qint64 m_frameBytes = 0;    // bytes that belong to the frame so far
     qint64 m_received = 0;      // every byte fed
     qint64 m_trailing = 0;      // bytes after a complete frame

@@ -1,5 +1,6 @@
 // zelvano-receiver: the server that collects the sheets the scoreboards send.
-#include "Receiver.h"
+#include "FileFrameSink.h"
+#include "FrameServer.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -13,6 +14,20 @@ int fail(const QString &message)
 {
     std::fprintf(stderr, "zelvano-receiver : %s\n", message.toUtf8().constData());
     return 2;
+}
+
+void print(FILE *stream, const QString &line)
+{
+    std::fprintf(stream, "%s\n", line.toUtf8().constData());
+    std::fflush(stream);
+}
+
+// A whole number of at least `least`; false for anything else.
+bool wholeNumber(const QString &text, qint64 least, qint64 *value)
+{
+    bool ok = false;
+    *value = text.toLongLong(&ok);
+    return ok && *value >= least;
 }
 
 } // namespace
@@ -41,14 +56,34 @@ int main(int argc, char *argv[])
         QStringLiteral("idle-ms"),
         QStringLiteral("Délai en ms après lequel un client muet est abandonné."),
         QStringLiteral("ms"), QStringLiteral("30000"));
+    const QCommandLineOption maxConnections(
+        QStringLiteral("max-connections"),
+        QStringLiteral("Nombre maximal de connexions simultanées ; les suivantes sont fermées "
+                       "aussitôt."),
+        QStringLiteral("n"), QStringLiteral("64"));
+    const QCommandLineOption minRate(
+        QStringLiteral("min-rate"),
+        QStringLiteral("Débit minimal en octets par seconde, en moyenne sur la fenêtre ; un "
+                       "client plus lent est abandonné (0 : aucun minimum)."),
+        QStringLiteral("octets/s"), QStringLiteral("1024"));
+    const QCommandLineOption rateWindow(
+        QStringLiteral("rate-window-ms"),
+        QStringLiteral("Fenêtre en ms sur laquelle le débit minimal est mesuré."),
+        QStringLiteral("ms"), QStringLiteral("30000"));
+    const QCommandLineOption maxFrameBytes(
+        QStringLiteral("max-frame-bytes"),
+        QStringLiteral("Taille maximale d'une trame en octets ; une trame plus grande est "
+                       "refusée et son fichier supprimé."),
+        QStringLiteral("octets"), QStringLiteral("67108864"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("N'affiche pas une ligne par feuille reçue."));
-    cli.addOptions({listen, port, dir, idle, quiet});
+    cli.addOptions({listen, port, dir, idle, maxConnections, minRate, rateWindow, maxFrameBytes,
+                    quiet});
     cli.process(app);
     if (!cli.positionalArguments().isEmpty())
         return fail(QStringLiteral("argument inattendu : %1").arg(cli.positionalArguments().first()));
 
-    Receiver::Options options;
+    FrameServer::Options options;
     if (!options.address.setAddress(cli.value(listen)))
         return fail(QStringLiteral("adresse d'écoute invalide : %1").arg(cli.value(listen)));
     bool ok = false;
@@ -60,12 +95,40 @@ int main(int argc, char *argv[])
     if (!ok || idleMs <= 0)
         return fail(QStringLiteral("délai invalide : %1").arg(cli.value(idle)));
     options.idleMs = idleMs;
-    options.folder = QDir(cli.value(dir)).absolutePath();
-    options.quiet = cli.isSet(quiet);
+    qint64 value = 0;
+    if (!wholeNumber(cli.value(maxConnections), 1, &value) || value > 100000)
+        return fail(QStringLiteral("nombre de connexions invalide : %1").arg(cli.value(maxConnections)));
+    options.maxConnections = int(value);
+    if (!wholeNumber(cli.value(minRate), 0, &value))
+        return fail(QStringLiteral("débit minimal invalide : %1").arg(cli.value(minRate)));
+    options.minRate = value;
+    if (!wholeNumber(cli.value(rateWindow), 10, &value) || value > 86400000)
+        return fail(QStringLiteral("fenêtre de débit invalide : %1").arg(cli.value(rateWindow)));
+    options.rateWindowMs = int(value);
+    // The 4 bytes of the count and one empty line at least.
+    if (!wholeNumber(cli.value(maxFrameBytes), 6, &value))
+        return fail(QStringLiteral("taille de trame invalide : %1").arg(cli.value(maxFrameBytes)));
+    options.limits.maxBytes = value;
+    const bool isQuiet = cli.isSet(quiet);
 
-    Receiver receiver(options);
-    const QString error = receiver.start();
+    FileFrameSink sink(QDir(cli.value(dir)).absolutePath());
+    QString error = sink.prepare();
     if (!error.isEmpty())
         return fail(error);
+    FrameServer server(options, &sink);
+    QObject::connect(&server, &FrameServer::report, &server, [isQuiet](const QString &line) {
+        if (!isQuiet)
+            print(stdout, line);
+    });
+    QObject::connect(&server, &FrameServer::failure, &server,
+                     [](const QString &line) { print(stderr, line); });
+    error = server.start();
+    if (!error.isEmpty())
+        return fail(error);
+    // Always printed, quiet or not: with --port 0 it is how a caller learns the port.
+    print(stdout, QStringLiteral("à l'écoute sur %1:%2, dossier %3")
+                      .arg(server.address().toString())
+                      .arg(server.port())
+                      .arg(QDir::toNativeSeparators(sink.folderPath())));
     return app.exec();
 }
