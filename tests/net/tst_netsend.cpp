@@ -74,6 +74,85 @@ private:
     bool m_seen = false;
 };
 
+#ifdef Q_OS_UNIX
+// A server on 127.0.0.1 that reads at a bounded rate, `chunk` bytes every `stepMs`, and
+// may stop reading for good after `stopAfter` bytes while keeping the connection open, as
+// a busy or hung server does. Its system buffer is kept small, so what it has not read
+// stays on the sender's side and the rate is the one the sender sees.
+class SlowServer : public QThread {
+public:
+    SlowServer(qint64 chunk, int stepMs, qint64 stopAfter = -1)
+        : m_chunk(chunk), m_stepMs(stepMs), m_stopAfter(stopAfter)
+    {
+    }
+    ~SlowServer() override
+    {
+        m_release.release();
+        wait();
+    }
+
+    quint16 listen()
+    {
+        start();
+        m_ready.acquire();
+        return m_port;
+    }
+    // Lets a server that stopped reading end; returns what it read.
+    QByteArray received()
+    {
+        m_release.release();
+        wait();
+        return m_received;
+    }
+
+protected:
+    void run() override
+    {
+        // The buffer size must be set before listening to hold for the accepted socket.
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int small = 32 * 1024;
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        QTcpServer server;
+        if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small) != 0
+            || ::bind(fd, reinterpret_cast<sockaddr *>(&addr), len) != 0 || ::listen(fd, 1) != 0
+            || ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len) != 0
+            || !server.setSocketDescriptor(fd)) {
+            m_ready.release();
+            return;
+        }
+        m_port = ntohs(addr.sin_port);
+        m_ready.release();
+        if (!server.waitForNewConnection(20000))
+            return;
+        std::unique_ptr<QTcpSocket> socket(server.nextPendingConnection());
+        socket->setReadBufferSize(m_chunk);
+        while (m_stopAfter < 0 || m_received.size() < m_stopAfter) {
+            if (socket->bytesAvailable() == 0 && !socket->waitForReadyRead(20000))
+                break; // the client closed (or gave up)
+            qint64 n = m_chunk;
+            if (m_stopAfter >= 0)
+                n = qMin(n, m_stopAfter - m_received.size());
+            m_received += socket->read(n);
+            QThread::msleep(m_stepMs);
+        }
+        if (m_stopAfter >= 0 && m_received.size() >= m_stopAfter)
+            m_release.tryAcquire(1, 20000); // hung: reads nothing more until released
+    }
+
+private:
+    qint64 m_chunk;
+    int m_stepMs;
+    qint64 m_stopAfter;
+    QSemaphore m_ready;
+    QSemaphore m_release;
+    quint16 m_port = 0;
+    QByteArray m_received;
+};
+#endif
+
 // A port on 127.0.0.1 where nothing listens (it was free a moment ago).
 quint16 closedPort()
 {
@@ -140,6 +219,7 @@ class TestNetSend : public QObject {
 private slots:
     void sendFrame_serverReceivesExactBytes_data();
     void sendFrame_serverReceivesExactBytes();
+    void sendFrame_slowServer_receivesEverything();
     void sendFrame_errors_data();
     void sendFrame_errors();
 };
@@ -179,7 +259,42 @@ void TestNetSend::sendFrame_serverReceivesExactBytes()
     QVERIFY(received == frame);
 }
 
-enum class Situation { Nothing, ClosedPort, Unresponsive, NotReading, DropsConnection };
+// A server that keeps reading, however slowly, gets the whole frame: the sending waits as
+// long as bytes keep moving, far longer in all than the time without progress it allows.
+void TestNetSend::sendFrame_slowServer_receivesEverything()
+{
+#ifdef Q_OS_UNIX
+    QStringList lines(4, QString(1 << 20, QLatin1Char('x')));
+    const QByteArray frame = NetSend::buildFrame(lines);
+    SlowServer server(64 * 1024, 20); // about 3 MB/s: 4 MiB take well over a second
+    const quint16 port = server.listen();
+    QVERIFY(port != 0);
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        NetSend::sendFrame(QStringLiteral("127.0.0.1"), port, frame, 300);
+    } catch (const AppError &e) {
+        QFAIL(qPrintable(e.message()));
+    }
+    // Not a timing test: it shows the 300 ms bound is on stalls, not on the whole sending.
+    QVERIFY2(clock.elapsed() > 600, qPrintable(QString::number(clock.elapsed())));
+    const QByteArray received = server.received();
+    QCOMPARE(received.size(), frame.size());
+    QVERIFY(received == frame);
+#else
+    QSKIP("needs POSIX sockets");
+#endif
+}
+
+enum class Situation {
+    Nothing,
+    ClosedPort,
+    Unresponsive,
+    NotReading,
+    StopsReadingHalfway,
+    StopsReadingNearTheEnd,
+    DropsConnection
+};
 Q_DECLARE_METATYPE(Situation)
 
 void TestNetSend::sendFrame_errors_data()
@@ -211,6 +326,16 @@ void TestNetSend::sendFrame_errors_data()
         << Situation::NotReading << QStringLiteral("127.0.0.1") << 0 << 300
         << QStringLiteral("La connexion avec 127.0.0.1:{port} a été interrompue pendant "
                           "l'envoi : le serveur ne lit plus les données depuis 0,3 secondes");
+    // A server that read for a while, then hangs with the connection open.
+    QTest::newRow("serverStopsReadingHalfway")
+        << Situation::StopsReadingHalfway << QStringLiteral("127.0.0.1") << 0 << 300
+        << QStringLiteral("La connexion avec 127.0.0.1:{port} a été interrompue pendant "
+                          "l'envoi : le serveur ne lit plus les données depuis 0,3 secondes");
+    // The rest fits in the sender's own system buffer: handed over is not received.
+    QTest::newRow("serverStopsReadingNearTheEnd")
+        << Situation::StopsReadingNearTheEnd << QStringLiteral("127.0.0.1") << 0 << 300
+        << QStringLiteral("La connexion avec 127.0.0.1:{port} a été interrompue pendant "
+                          "l'envoi : le serveur ne lit plus les données depuis 0,3 secondes");
     QTest::newRow("serverDropsConnection")
         << Situation::DropsConnection << QStringLiteral("127.0.0.1") << 0 << 4000
         << QStringLiteral("La connexion avec 127.0.0.1:{port} a été interrompue pendant "
@@ -230,6 +355,7 @@ void TestNetSend::sendFrame_errors()
     std::unique_ptr<OneConnectionServer> dropping;
 #ifdef Q_OS_UNIX
     std::unique_ptr<FullBacklogListener> unresponsive;
+    std::unique_ptr<SlowServer> hanging;
 #endif
     switch (situation) {
     case Situation::Nothing:
@@ -254,6 +380,20 @@ void TestNetSend::sendFrame_errors()
         port = notReading.serverPort();
         frame = hugeFrame();
         break;
+    case Situation::StopsReadingHalfway:
+    case Situation::StopsReadingNearTheEnd:
+#ifdef Q_OS_UNIX
+        frame = NetSend::buildFrame(QStringList(4, QString(1 << 20, QLatin1Char('x'))));
+        hanging = std::make_unique<SlowServer>(
+            64 * 1024, 1,
+            situation == Situation::StopsReadingHalfway ? frame.size() / 2
+                                                        : frame.size() - 512 * 1024);
+        port = hanging->listen();
+        QVERIFY(port != 0);
+        break;
+#else
+        QSKIP("needs POSIX sockets");
+#endif
     case Situation::DropsConnection:
         dropping = std::make_unique<OneConnectionServer>(
             OneConnectionServer::Mode::DropAtOnce);
@@ -271,6 +411,10 @@ void TestNetSend::sendFrame_errors()
     }
     if (dropping)
         QVERIFY(dropping->connectionSeen());
+#ifdef Q_OS_UNIX
+    if (hanging)
+        QVERIFY(hanging->received().size() < frame.size());
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestNetSend)
