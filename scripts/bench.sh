@@ -19,7 +19,7 @@ dir=${1:-build-bench}
 
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$dir" -j"$(nproc)" --target zelvano zelvano-receiver \
-  zv_bench_validation zv_bench_startup zv_bench_history >/dev/null
+  zv_bench_validation zv_bench_startup zv_bench_history zv_bench_network >/dev/null
 
 export QT_QPA_PLATFORM=offscreen
 export LC_ALL=C.UTF-8
@@ -49,6 +49,11 @@ echo "== start-up"
 echo
 echo "== history: archive, sending, memory"
 "$dir/bench/zv_bench_history" --receiver "$dir/bin/zelvano-receiver" $history 2>&1 | quiet | tee -a "$log" | grep -v "^@row" || true
+
+echo
+echo "== network: a slow server, hostile clients (about a minute; writes 3.8 GiB in ZV_BENCH_DIR)"
+"$dir/bench/zv_bench_network" --slow-send 8 200000 2>&1 | tee -a "$log" | grep -v "^@row" || true
+"$dir/bench/zv_bench_network" --hostile "$dir/bin/zelvano-receiver" 100 60 2>&1 | tee -a "$log" | grep -v "^@row" || true
 
 echo
 echo "== summary"
