@@ -157,6 +157,7 @@ private slots:
     void clientBelowMinimumRate_dropped_fasterOneKept();
     void frameStreamedToItsFileAsItArrives();
     void frameOverTheMaximum_refusedAndItsFileRemoved();
+    void frameOfAKilledReceiver_keptAsCutShortAtTheNextStart();
 };
 
 void TestReceiver::storesEachSheetSent_data()
@@ -554,6 +555,32 @@ void TestReceiver::frameOverTheMaximum_refusedAndItsFileRemoved()
              qPrintable(line));
     QVERIFY(client->state() == QAbstractSocket::UnconnectedState || client->waitForDisconnected(15000));
     QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestReceiver::frameOfAKilledReceiver_keptAsCutShortAtTheNextStart()
+{
+    QTemporaryDir folder;
+    const QDir dir(folder.path());
+    const QByteArray half = bytes("12\t7\r\r\n") + QByteArray(1000, 'z');
+    {
+        auto receiver = std::make_unique<ReceiverRun>(folder.path());
+        QVERIFY(receiver->port() != 0);
+        auto client = rawClient(receiver->port(), bytes("\x00\x00\x00\x03") + half);
+        QVERIFY(client);
+        QTRY_COMPARE_WITH_TIMEOUT(temporaryFileSize(dir), qint64(half.size()), 15000);
+        receiver.reset(); // killed while the frame is in progress
+    }
+
+    ReceiverRun again(folder.path());
+    QVERIFY(again.port() != 0);
+    const QString line = again.nextLine();
+    static const QRegularExpression kept(QStringLiteral(
+        "^gardé (\\S+) : trame en cours de réception lors d'un arrêt du récepteur, incomplète$"));
+    const QRegularExpressionMatch m = kept.match(line);
+    QVERIFY2(m.hasMatch(), qPrintable(line));
+    QVERIFY2(incompleteName.match(m.captured(1)).hasMatch(), qPrintable(m.captured(1)));
+    QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), QStringList{m.captured(1)});
+    QCOMPARE(fileBytes(dir, m.captured(1)), half);
 }
 
 QTEST_GUILESS_MAIN(TestReceiver)

@@ -3,8 +3,11 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QRegularExpression>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -34,8 +37,10 @@ public:
 
     bool open(QString *error)
     {
-        // NewOnly: never write into a file that is already there.
-        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        // NewOnly: never write into a file that is already there. Unbuffered: every piece
+        // reaches the system as it comes (the pieces are a socket read each), so what a
+        // receiver stopped abnormally leaves is what it had received.
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
             return true;
         m_done = true; // the name is someone else's: leave that file alone
         *error = QStringLiteral("impossible de créer %1 : %2")
@@ -121,7 +126,40 @@ QString FileFrameSink::prepare()
 {
     if (!m_folder.exists() && !m_folder.mkpath(QStringLiteral(".")))
         return QStringLiteral("impossible de créer le dossier %1").arg(m_folder.path());
+    recoverLeftovers();
     return QString();
+}
+
+void FileFrameSink::recoverLeftovers()
+{
+#ifdef Q_OS_UNIX
+    // Only names this program makes: ".zelvano-reception-PID-N.part".
+    static const QRegularExpression ours(QStringLiteral("^%1(\\d+)-\\d+\\.part$")
+                                             .arg(QRegularExpression::escape(temporaryPrefix())));
+    const QStringList names = m_folder.entryList({temporaryPrefix() + QStringLiteral("*.part")},
+                                                 QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QString &name : names) {
+        const QRegularExpressionMatch m = ours.match(name);
+        bool ok = false;
+        const qint64 pid = m.hasMatch() ? m.captured(1).toLongLong(&ok) : 0;
+        if (!ok || pid <= 0 || pid > 0x7FFFFFFF || pid == QCoreApplication::applicationPid())
+            continue;
+        // A receiver still running on this folder is writing it.
+        if (::kill(pid_t(pid), 0) == 0 || errno == EPERM)
+            continue;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QString kept = nextName(QStringLiteral(".incomplet.txt"));
+            if (QFile::rename(m_folder.filePath(name), m_folder.filePath(kept))) {
+                m_recovered << kept;
+                break;
+            }
+            if (!m_folder.exists(name))
+                break;
+        }
+    }
+    if (!m_recovered.isEmpty())
+        syncFolder(m_folder.path());
+#endif
 }
 
 QString FileFrameSink::nextName(const QString &suffix)

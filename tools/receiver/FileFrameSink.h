@@ -8,13 +8,17 @@
 #include "FrameSink.h"
 
 #include <QDir>
+#include <QStringList>
 
 class FileFrameSink : public FrameSink {
 public:
     explicit FileFrameSink(const QString &folder);
 
     // Creates the folder when needed; returns an empty string, else the French reason.
+    // The frames a receiver was writing when it was stopped abnormally (its process is
+    // gone) are kept as cut short; recovered() names them.
     QString prepare();
+    QStringList recovered() const { return m_recovered; }
     QString folderPath() const { return m_folder.absolutePath(); }
 
     std::unique_ptr<FrameSinkFrame> begin(const FrameInfo &info, QString *error) override;
@@ -26,7 +30,10 @@ private:
     friend class FileFrame;
     QString nextName(const QString &suffix);
 
+    void recoverLeftovers();
+
     QDir m_folder;
+    QStringList m_recovered;
     quint64 m_sequence = 0;
     quint64 m_temporarySequence = 0;
 };

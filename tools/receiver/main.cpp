@@ -130,5 +130,11 @@ int main(int argc, char *argv[])
                       .arg(server.address().toString())
                       .arg(server.port())
                       .arg(QDir::toNativeSeparators(sink.folderPath())));
+    if (!isQuiet) {
+        for (const QString &name : sink.recovered())
+            print(stdout, QStringLiteral("gardé %1 : trame en cours de réception lors d'un arrêt "
+                                         "du récepteur, incomplète")
+                              .arg(name));
+    }
     return app.exec();
 }
