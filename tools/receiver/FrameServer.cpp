@@ -40,7 +40,25 @@ FrameServer::FrameServer(Options options, FrameSink *sink, QObject *parent)
     connect(&m_rateTick, &QTimer::timeout, this, &FrameServer::checkRates);
 }
 
-FrameServer::~FrameServer() = default;
+FrameServer::~FrameServer()
+{
+    // Frames still arriving are cut short by the shutdown and kept as such, without a
+    // report: whoever listens may be gone already.
+    const QList<Connection *> open = m_open.values();
+    m_open.clear();
+    for (Connection *c : open) {
+        disconnect(c->socket, nullptr, this, nullptr);
+        disconnect(c->idle, nullptr, this, nullptr);
+        if (c->frame) {
+            QString name;
+            QString error;
+            c->frame->cut(c->parser.linesDone(), &name, &error);
+        }
+        c->socket->abort();
+        delete c->socket;
+        delete c;
+    }
+}
 
 QString FrameServer::start()
 {

@@ -38,7 +38,8 @@ public:
         FrameParser::Limits limits;
     };
 
-    // The sink must outlive the server.
+    // The sink must outlive the server. Destroying the server cuts the frames in progress
+    // (the sink keeps them as cut short) without reporting them.
     FrameServer(Options options, FrameSink *sink, QObject *parent = nullptr);
     ~FrameServer() override;
 
@@ -67,7 +68,8 @@ private:
 
     Options m_options;
     FrameSink *m_sink;
-    QTcpServer m_server;
+    // Before the server: its sockets, destroyed with it, take their records out of this set.
     QSet<Connection *> m_open;
+    QTcpServer m_server;
     QTimer m_rateTick;
 };
