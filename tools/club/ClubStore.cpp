@@ -1,0 +1,403 @@
+#include "ClubStore.h"
+
+#include <QAtomicInt>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+#include <QUrlQuery>
+#include <QVariant>
+
+namespace {
+
+QAtomicInt g_connections;
+
+QString sqlError(const QString &what, const QSqlError &e)
+{
+    QString text = e.text().trimmed();
+    if (text.isEmpty())
+        text = QStringLiteral("erreur inconnue");
+    return QStringLiteral("%1 : %2").arg(what, text);
+}
+
+// A null QString would be bound as SQL NULL; the text columns hold "" instead.
+QString text(const QString &s)
+{
+    return s.isNull() ? QString(QLatin1String("")) : s;
+}
+
+QVariant nullable(const std::optional<int> &v)
+{
+    return v ? QVariant(*v) : QVariant(QMetaType(QMetaType::Int));
+}
+
+const char *kColumns =
+    "id, table_name, peer, source, name1, name2, played_at, stamp_text, received_at, "
+    "total1, total2, innings1, innings2, best1, best2";
+
+StoredSheet readSummary(const QSqlQuery &q)
+{
+    StoredSheet s;
+    s.id = q.value(0).toLongLong();
+    s.table = q.value(1).toString();
+    s.peer = q.value(2).toString();
+    s.source = q.value(3).toString();
+    s.name1 = q.value(4).toString();
+    s.name2 = q.value(5).toString();
+    s.playedAt = q.value(6).toString();
+    s.stampText = q.value(7).toString();
+    s.receivedAt = q.value(8).toString();
+    s.total1 = q.value(9).toInt();
+    s.total2 = q.value(10).toInt();
+    s.innings1 = q.value(11).toInt();
+    s.innings2 = q.value(12).toInt();
+    s.best1 = q.value(13).toInt();
+    s.best2 = q.value(14).toInt();
+    return s;
+}
+
+} // namespace
+
+ClubStore::ClubStore()
+    : m_connection(QStringLiteral("zelvano-club-%1").arg(g_connections.fetchAndAddRelaxed(1)))
+{
+}
+
+ClubStore::~ClubStore() { close(); }
+
+void ClubStore::close()
+{
+    if (QSqlDatabase::contains(m_connection)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connection);
+    }
+}
+
+QSqlDatabase ClubStore::database() const { return QSqlDatabase::database(m_connection, false); }
+
+QString ClubStore::describe() const { return m_describe; }
+
+QString ClubStore::parsePostgresUrl(const QString &text, QSqlDatabase &db)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid() || (url.scheme() != QLatin1String("postgresql")
+                           && url.scheme() != QLatin1String("postgres")))
+        return QStringLiteral("adresse PostgreSQL incorrecte : %1 (attendu "
+                              "postgresql://utilisateur:motdepasse@hôte[:port]/base)")
+            .arg(url.toDisplayString(QUrl::RemovePassword));
+    QString host = url.host(QUrl::FullyDecoded);
+    const QUrlQuery query(url);
+    if (query.hasQueryItem(QStringLiteral("host")))
+        host = query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
+    QString name = url.path(QUrl::FullyDecoded);
+    if (name.startsWith(u'/'))
+        name.remove(0, 1);
+    if (name.isEmpty() || name.contains(u'/'))
+        return QStringLiteral("adresse PostgreSQL sans nom de base : %1")
+            .arg(url.toDisplayString(QUrl::RemovePassword));
+    db.setDatabaseName(name);
+    if (!host.isEmpty())
+        db.setHostName(host);
+    if (url.port() > 0)
+        db.setPort(url.port());
+    if (!url.userName().isEmpty())
+        db.setUserName(url.userName(QUrl::FullyDecoded));
+    if (!url.password().isEmpty())
+        db.setPassword(url.password(QUrl::FullyDecoded));
+    return QString();
+}
+
+QString ClubStore::open(const QString &spec)
+{
+    close();
+    const bool pg = spec.startsWith(QLatin1String("postgresql:"))
+                    || spec.startsWith(QLatin1String("postgres:"));
+    m_kind = pg ? Kind::PostgreSQL : Kind::SQLite;
+    const QString driver = pg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
+    if (!QSqlDatabase::isDriverAvailable(driver))
+        return QStringLiteral("le pilote Qt SQL %1 n'est pas installé").arg(driver);
+    QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_connection);
+    if (pg) {
+        const QString bad = parsePostgresUrl(spec, db);
+        if (!bad.isEmpty()) {
+            db = QSqlDatabase();
+            close();
+            return bad;
+        }
+        m_describe = QStringLiteral("PostgreSQL %1/%2")
+                         .arg(db.hostName().isEmpty() ? QStringLiteral("localhost") : db.hostName(),
+                              db.databaseName());
+    } else {
+        db.setDatabaseName(spec);
+        // A busy base (another process importing) is waited for rather than failed at once.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        m_describe = QStringLiteral("SQLite %1").arg(QFileInfo(spec).absoluteFilePath());
+    }
+    if (!db.open()) {
+        const QString e = sqlError(QStringLiteral("impossible d'ouvrir la base %1").arg(m_describe),
+                                   db.lastError());
+        db = QSqlDatabase();
+        close();
+        return e;
+    }
+    if (!pg) {
+        QSqlQuery q(db);
+        // WAL: readers never block the writer; NORMAL: a commit survives the death of the
+        // process (the log is in the system's cache), only a power cut may lose the last ones.
+        for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL",
+                                   "PRAGMA foreign_keys=ON"}) {
+            if (!q.exec(QString::fromLatin1(pragma)))
+                return sqlError(QStringLiteral("réglage de la base refusé"), q.lastError());
+        }
+    }
+    return createSchema();
+}
+
+QString ClubStore::createSchema()
+{
+    QSqlDatabase db = database();
+    const QString id = m_kind == Kind::PostgreSQL
+                           ? QStringLiteral("id BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY")
+                           : QStringLiteral("id INTEGER PRIMARY KEY");
+    const QStringList statements = {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS sheets ("
+                       "%1, hash TEXT NOT NULL UNIQUE, table_name TEXT NOT NULL, "
+                       "peer TEXT NOT NULL, source TEXT NOT NULL, "
+                       "name1 TEXT NOT NULL, name2 TEXT NOT NULL, "
+                       "played_at TEXT NOT NULL, stamp_text TEXT NOT NULL, "
+                       "received_at TEXT NOT NULL, "
+                       "total1 INTEGER NOT NULL, total2 INTEGER NOT NULL, "
+                       "innings1 INTEGER NOT NULL, innings2 INTEGER NOT NULL, "
+                       "best1 INTEGER NOT NULL, best2 INTEGER NOT NULL, "
+                       "raw_text TEXT NOT NULL)").arg(id),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS innings ("
+                       "sheet_id BIGINT NOT NULL REFERENCES sheets(id) ON DELETE CASCADE, "
+                       "n INTEGER NOT NULL, pts1 INTEGER, pts2 INTEGER, "
+                       "PRIMARY KEY (sheet_id, n))"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS sheets_name1 ON sheets (name1)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS sheets_name2 ON sheets (name2)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS sheets_played ON sheets (played_at)"),
+    };
+    QSqlQuery q(db);
+    for (const QString &s : statements) {
+        if (!q.exec(s))
+            return sqlError(QStringLiteral("impossible de créer les tables"), q.lastError());
+    }
+    return QString();
+}
+
+QString ClubStore::setFastCommits(bool on)
+{
+    QSqlQuery q(database());
+    const QString s = m_kind == Kind::PostgreSQL
+                          ? (on ? QStringLiteral("SET synchronous_commit = off")
+                                : QStringLiteral("SET synchronous_commit = on"))
+                          : (on ? QStringLiteral("PRAGMA synchronous=OFF")
+                                : QStringLiteral("PRAGMA synchronous=NORMAL"));
+    if (!q.exec(s))
+        return sqlError(QStringLiteral("réglage de la base refusé"), q.lastError());
+    return QString();
+}
+
+ClubStore::Outcome ClubStore::storeSheet(const ParsedSheet &sheet, const QString &table,
+                                         const QString &peer, const QString &source,
+                                         const QDateTime &receivedUtc, QString *error,
+                                         qint64 *idOut)
+{
+    QSqlDatabase db = database();
+    if (!db.transaction()) {
+        *error = sqlError(QStringLiteral("transaction refusée"), db.lastError());
+        return Outcome::Failed;
+    }
+    auto fail = [&](const QString &what, const QSqlError &e) {
+        *error = sqlError(what, e);
+        db.rollback();
+        return Outcome::Failed;
+    };
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral(
+        "INSERT INTO sheets (hash, table_name, peer, source, name1, name2, played_at, "
+        "stamp_text, received_at, total1, total2, innings1, innings2, best1, best2, raw_text) "
+        "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT (hash) DO NOTHING RETURNING id"));
+    q.addBindValue(QString::fromLatin1(sheet.hash()));
+    q.addBindValue(text(table));
+    q.addBindValue(text(peer));
+    q.addBindValue(text(source));
+    q.addBindValue(text(sheet.name1));
+    q.addBindValue(text(sheet.name2));
+    q.addBindValue(sheet.playedAt.isValid()
+                       ? sheet.playedAt.toString(QStringLiteral("yyyy-MM-ddTHH:mm"))
+                       : QString(QLatin1String("")));
+    q.addBindValue(text(sheet.stampText));
+    q.addBindValue(receivedUtc.toUTC().toString(Qt::ISODateWithMs));
+    q.addBindValue(sheet.total(1));
+    q.addBindValue(sheet.total(2));
+    q.addBindValue(sheet.innings(1));
+    q.addBindValue(sheet.innings(2));
+    q.addBindValue(sheet.best(1));
+    q.addBindValue(sheet.best(2));
+    q.addBindValue(text(sheet.rawText()));
+    if (!q.exec())
+        return fail(QStringLiteral("enregistrement de la feuille refusé"), q.lastError());
+    if (!q.next()) {
+        db.rollback();
+        return Outcome::Duplicate;
+    }
+    const qint64 id = q.value(0).toLongLong();
+    q.finish();
+    QSqlQuery rows(db);
+    rows.prepare(QStringLiteral("INSERT INTO innings (sheet_id, n, pts1, pts2) VALUES (?,?,?,?)"));
+    QVariantList ids, ns, p1, p2;
+    for (int i = 0; i < sheet.rows.size(); ++i) {
+        ids << id;
+        ns << i + 1;
+        p1 << nullable(sheet.rows[i].pts1);
+        p2 << nullable(sheet.rows[i].pts2);
+    }
+    if (!ids.isEmpty()) {
+        rows.addBindValue(ids);
+        rows.addBindValue(ns);
+        rows.addBindValue(p1);
+        rows.addBindValue(p2);
+        if (!rows.execBatch())
+            return fail(QStringLiteral("enregistrement des reprises refusé"), rows.lastError());
+    }
+    if (!db.commit())
+        return fail(QStringLiteral("validation de la feuille refusée"), db.lastError());
+    if (idOut)
+        *idOut = id;
+    return Outcome::Stored;
+}
+
+QList<StoredSheet> ClubStore::matches(const QString &player, const QString &date, int limit,
+                                      QString *error) const
+{
+    QString sql = QStringLiteral("SELECT %1 FROM sheets WHERE 1=1").arg(QLatin1String(kColumns));
+    if (!player.isEmpty())
+        sql += QStringLiteral(" AND (LOWER(name1) LIKE ? ESCAPE '!' OR LOWER(name2) LIKE ? ESCAPE '!')");
+    if (!date.isEmpty())
+        sql += QStringLiteral(" AND played_at LIKE ?");
+    sql += QStringLiteral(" ORDER BY played_at DESC, id DESC LIMIT ?");
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    q.prepare(sql);
+    if (!player.isEmpty()) {
+        QString pattern = player.toLower();
+        pattern.replace(u'!', QLatin1String("!!"))
+            .replace(u'%', QLatin1String("!%"))
+            .replace(u'_', QLatin1String("!_"));
+        pattern = u'%' + pattern + u'%';
+        q.addBindValue(pattern);
+        q.addBindValue(pattern);
+    }
+    if (!date.isEmpty())
+        q.addBindValue(date + u'%');
+    q.addBindValue(limit);
+    QList<StoredSheet> out;
+    if (!q.exec()) {
+        *error = sqlError(QStringLiteral("lecture des feuilles refusée"), q.lastError());
+        return out;
+    }
+    while (q.next())
+        out.append(readSummary(q));
+    return out;
+}
+
+std::optional<StoredSheet> ClubStore::sheet(qint64 id, QString *error) const
+{
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("SELECT %1, raw_text FROM sheets WHERE id = ?").arg(QLatin1String(kColumns)));
+    q.addBindValue(id);
+    if (!q.exec()) {
+        *error = sqlError(QStringLiteral("lecture de la feuille refusée"), q.lastError());
+        return std::nullopt;
+    }
+    if (!q.next())
+        return std::nullopt;
+    StoredSheet s = readSummary(q);
+    s.rawText = q.value(15).toString();
+    QSqlQuery r(database());
+    r.prepare(QStringLiteral("SELECT pts1, pts2 FROM innings WHERE sheet_id = ? ORDER BY n"));
+    r.addBindValue(id);
+    if (!r.exec()) {
+        *error = sqlError(QStringLiteral("lecture des reprises refusée"), r.lastError());
+        return std::nullopt;
+    }
+    while (r.next()) {
+        ParsedSheet::Row row;
+        if (!r.value(0).isNull())
+            row.pts1 = r.value(0).toInt();
+        if (!r.value(1).isNull())
+            row.pts2 = r.value(1).toInt();
+        s.rows.append(row);
+    }
+    return s;
+}
+
+QList<PlayerSummary> ClubStore::players(QString *error) const
+{
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    QList<PlayerSummary> out;
+    if (!q.exec(QStringLiteral("SELECT name, COUNT(*) FROM (SELECT name1 AS name FROM sheets "
+                               "UNION ALL SELECT name2 AS name FROM sheets) AS n "
+                               "GROUP BY name ORDER BY name"))) {
+        *error = sqlError(QStringLiteral("lecture des joueurs refusée"), q.lastError());
+        return out;
+    }
+    while (q.next())
+        out.append({q.value(0).toString(), q.value(1).toInt()});
+    return out;
+}
+
+std::optional<PlayerRecord> ClubStore::player(const QString &name, QString *error) const
+{
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM sheets WHERE name1 = ? OR name2 = ? "
+                             "ORDER BY played_at, id").arg(QLatin1String(kColumns)));
+    q.addBindValue(name);
+    q.addBindValue(name);
+    if (!q.exec()) {
+        *error = sqlError(QStringLiteral("lecture du joueur refusée"), q.lastError());
+        return std::nullopt;
+    }
+    PlayerRecord rec;
+    rec.name = name;
+    while (q.next()) {
+        PlayerMatch m;
+        m.sheet = readSummary(q);
+        // A player who meets himself (names left at their defaults) counts under player 1.
+        m.side = m.sheet.name1 == name ? 1 : 2;
+        const bool one = m.side == 1;
+        m.points = one ? m.sheet.total1 : m.sheet.total2;
+        m.innings = one ? m.sheet.innings1 : m.sheet.innings2;
+        m.best = one ? m.sheet.best1 : m.sheet.best2;
+        m.opponentPoints = one ? m.sheet.total2 : m.sheet.total1;
+        m.opponent = one ? m.sheet.name2 : m.sheet.name1;
+        m.matchPoints = m.points > m.opponentPoints ? 2 : m.points == m.opponentPoints ? 1 : 0;
+        rec.points += m.points;
+        rec.innings += m.innings;
+        rec.best = qMax(rec.best, m.best);
+        rec.matchPoints += m.matchPoints;
+        (m.matchPoints == 2 ? rec.wins : m.matchPoints == 1 ? rec.draws : rec.losses) += 1;
+        rec.matches.append(m);
+    }
+    if (rec.matches.isEmpty())
+        return std::nullopt;
+    return rec;
+}
+
+qint64 ClubStore::sheetCount(QString *error) const
+{
+    QSqlQuery q(database());
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM sheets")) || !q.next()) {
+        *error = sqlError(QStringLiteral("lecture des feuilles refusée"), q.lastError());
+        return -1;
+    }
+    return q.value(0).toLongLong();
+}
