@@ -181,11 +181,7 @@ QString ClubServer::start()
         return e;
     m_http = std::make_unique<HttpFront>(
         [this](const QByteArray &method, const QUrl &url) { return respond(method, url); });
-    connect(m_http.get(), &QAbstractHttpServer::newWebSocketConnection, this, [this] {
-        while (m_http->hasPendingWebSocketConnections())
-            if (auto ws = m_http->nextPendingWebSocketConnection())
-                m_hub.adopt(ws.release());
-    });
+    connect(m_http.get(), &HttpFront::webSocket, &m_hub, &LiveHub::adopt);
     e = m_http->listen(m_options.address, m_options.httpPort);
     if (!e.isEmpty())
         return e;

@@ -144,7 +144,10 @@ QString ClubStore::open(const QString &spec)
         close();
         return e;
     }
-    if (!pg) {
+    if (pg) {
+        // "relation already exists, skipping" at every start is no news.
+        QSqlQuery(db).exec(QStringLiteral("SET client_min_messages = warning"));
+    } else {
         QSqlQuery q(db);
         // WAL: readers never block the writer; NORMAL: a commit survives the death of the
         // process (the log is in the system's cache), only a power cut may lose the last ones.

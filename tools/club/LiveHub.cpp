@@ -120,14 +120,17 @@ void LiveHub::refuse(Publisher *p, int code, const QString &reason)
 {
     if (!m_publishers.contains(p->socket))
         return;
+    QWebSocket *socket = p->socket;
+    const QString peer = p->peer;
+    // Forgotten first: closing may report the disconnection at once.
+    publisherGone(p);
     QJsonObject o{{QStringLiteral("type"), QStringLiteral("refused")},
                   {QStringLiteral("reason"), reason}};
-    p->socket->sendTextMessage(compact(o));
-    report(QStringLiteral("table refusée depuis %1 : %2").arg(p->peer, reason));
-    p->socket->close(QWebSocketProtocol::CloseCode(code), reason);
-    // The close handshake may never finish with a hostile peer: the socket goes anyway.
-    QTimer::singleShot(2000, p->socket, [s = p->socket] { s->abort(); });
-    publisherGone(p);
+    socket->sendTextMessage(compact(o));
+    report(QStringLiteral("table refusée depuis %1 : %2").arg(peer, reason));
+    socket->close(QWebSocketProtocol::CloseCode(code), reason);
+    // The close handshake may never finish with a hostile peer: the socket goes anyway
+    // (publisherGone has already asked for its deletion).
 }
 
 void LiveHub::onPublisherText(Publisher *p, const QString &text)
@@ -169,8 +172,19 @@ void LiveHub::publisherGone(Publisher *p)
 {
     if (!m_publishers.remove(p->socket))
         return;
-    p->socket->disconnect(this);
-    p->socket->deleteLater();
+    QWebSocket *socket = p->socket;
+    socket->disconnect(this);
+    if (socket->state() == QAbstractSocket::UnconnectedState) {
+        socket->deleteLater();
+    } else {
+        // A refusal still has its message and close frame to send: the socket goes once
+        // closed, at the latest after 2 s (a hostile peer may never answer the close).
+        connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
+        QTimer::singleShot(2000, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+    }
     if (p->accepted) {
         bool other = false;
         for (const Publisher *q : std::as_const(m_publishers))
