@@ -137,7 +137,9 @@ HttpAnswer asset(const QString &name)
 } // namespace
 
 ClubServer::ClubServer(Options options, QObject *parent)
-    : QObject(parent), m_options(std::move(options))
+    : QObject(parent), m_options(std::move(options)),
+      m_sink([this](const QList<QByteArray> &lines, const QString &address, QString *stored,
+                    QString *error) { return storeFrame(lines, address, stored, error); })
 {
     m_hub.setKey(m_options.key);
     m_hub.setQuiet(m_options.quiet);
@@ -170,13 +172,16 @@ QString ClubServer::start()
         if (!e.isEmpty())
             return e;
     }
-    m_frames = std::make_unique<FrameIntake>(
-        FrameIntake::Options{},
-        [this](const QList<QByteArray> &lines, const QString &peer) { storeFrame(lines, peer); });
-    connect(m_frames.get(), &FrameIntake::refused, this, [this](const QString &peer, const QString &why) {
-        report(QStringLiteral("trame refusée depuis %1 : %2").arg(peer, why));
-    });
-    e = m_frames->listen(m_options.address, m_options.framePort);
+    FrameServer::Options fo;
+    fo.address = m_options.address;
+    fo.port = m_options.framePort;
+    fo.maxConnections = 256;
+    // A whole history is sent as one frame; it is held in memory until it ends.
+    fo.limits.maxBytes = qint64(16) * 1024 * 1024;
+    m_frames = std::make_unique<FrameServer>(fo, &m_sink);
+    connect(m_frames.get(), &FrameServer::report, this, [this](const QString &l) { report(l); });
+    connect(m_frames.get(), &FrameServer::failure, this, [this](const QString &l) { reportError(l); });
+    e = m_frames->start();
     if (!e.isEmpty())
         return e;
     m_http = std::make_unique<HttpFront>(
@@ -201,33 +206,40 @@ QString ClubServer::start()
     return QString();
 }
 
-void ClubServer::storeFrame(const QList<QByteArray> &lines, const QString &peer)
+bool ClubServer::storeFrame(const QList<QByteArray> &lines, const QString &address,
+                            QString *storedText, QString *errorText)
 {
     const SheetParseResult parsed = SheetParse::parseFrameLines(lines);
-    const QString table = m_hub.tableOfPeer(peer);
+    const QString table = m_hub.tableOfPeer(address);
     const QDateTime now = QDateTime::currentDateTimeUtc();
     int stored = 0, duplicates = 0, failed = 0;
+    QString firstError;
     for (const ParsedSheet &s : parsed.sheets) {
         QString error;
-        switch (m_store.storeSheet(s, table, peer, QStringLiteral("trame"), now, &error)) {
+        switch (m_store.storeSheet(s, table, address, QStringLiteral("trame"), now, &error)) {
         case ClubStore::Outcome::Stored: ++stored; break;
         case ClubStore::Outcome::Duplicate: ++duplicates; break;
         case ClubStore::Outcome::Failed:
             ++failed;
-            reportError(QStringLiteral("feuille de %1 non enregistrée : %2").arg(peer, error));
+            if (firstError.isEmpty())
+                firstError = error;
             break;
         }
     }
-    report(QStringLiteral("trame de %1 lignes depuis %2%3 : %4 feuilles enregistrées, %5 déjà connues%6%7")
-               .arg(lines.size())
-               .arg(peer, table.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(table))
-               .arg(stored)
-               .arg(duplicates)
-               .arg(failed ? QStringLiteral(", %1 en échec").arg(failed) : QString())
-               .arg(parsed.skippedLines
-                        ? QStringLiteral(", %1 lignes illisibles ignorées").arg(parsed.skippedLines)
-                        : QString()));
+    *storedText = QStringLiteral("%1 feuilles enregistrées, %2 déjà connues%3%4")
+                      .arg(stored)
+                      .arg(duplicates)
+                      .arg(table.isEmpty() ? QString() : QStringLiteral(" (table « %1 »)").arg(table))
+                      .arg(parsed.skippedLines
+                               ? QStringLiteral(", %1 lignes illisibles ignorées").arg(parsed.skippedLines)
+                               : QString());
     emit frameStored(stored, duplicates);
+    if (failed) {
+        *errorText = QStringLiteral("%1 feuilles sur %2 non enregistrées : %3")
+                         .arg(failed).arg(parsed.sheets.size()).arg(firstError);
+        return false;
+    }
+    return true;
 }
 
 HttpAnswer ClubServer::respond(const QByteArray &method, const QUrl &url)

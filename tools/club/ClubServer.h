@@ -2,7 +2,8 @@
 // zelvano-club put together: the frames of port 50000 go to the store, the live hub takes
 // the scoreboards' WebSockets, and the HTTP front answers pages and JSON from both.
 #include "ClubStore.h"
-#include "FrameIntake.h"
+#include "DbFrameSink.h"
+#include "FrameServer.h"
 #include "HttpFront.h"
 #include "LiveHub.h"
 
@@ -34,8 +35,9 @@ public:
     // What the HTTP front answers; public so that tests reach it without a socket.
     HttpAnswer respond(const QByteArray &method, const QUrl &url);
 
-    // Stores every sheet of a frame; returns the stored and duplicate counts.
-    void storeFrame(const QList<QByteArray> &lines, const QString &peer);
+    // Stores every sheet of a frame; false with the reason when one could not be stored.
+    bool storeFrame(const QList<QByteArray> &lines, const QString &address, QString *stored,
+                    QString *error);
 
 signals:
     void frameStored(int stored, int duplicates);
@@ -47,6 +49,7 @@ private:
     Options m_options;
     ClubStore m_store;
     LiveHub m_hub;
-    std::unique_ptr<FrameIntake> m_frames;
+    DbFrameSink m_sink;
+    std::unique_ptr<FrameServer> m_frames;
     std::unique_ptr<HttpFront> m_http;
 };

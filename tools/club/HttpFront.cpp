@@ -46,7 +46,7 @@ void BoundedTcpServer::incomingConnection(qintptr descriptor)
 
 void BoundedTcpServer::sort(QTcpSocket *socket, const std::shared_ptr<QMetaObject::Connection> &waiting)
 {
-    if (!socket->isOpen())
+    if (socket->state() != QAbstractSocket::ConnectedState || !socket->isOpen())
         return;
     const QByteArray head = socket->peek(maxHead);
     const qsizetype end = head.indexOf("\r\n\r\n");
