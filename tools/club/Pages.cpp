@@ -226,8 +226,12 @@ QString Pages::averageChart(const PlayerRecord &r)
         maxAvg = std::max(maxAvg, m.average());
     // A round top for the scale: 0.5, 1, 2, 5, 10 ...
     double top_ = 0.5;
-    while (top_ < maxAvg)
-        top_ *= top_ == 0.5 || QString::number(top_).startsWith(u'5') ? 2.0 : 2.5;
+    for (double step = 0.5; step < maxAvg;) {
+        // 0.5, 1, 2, 5, 10, 20, 50 ...
+        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+        step *= mantissa < 1.5 ? 2.0 : mantissa < 3.0 ? 2.5 : 2.0;
+        top_ = step;
+    }
     const double plotW = w - left - right, plotH = h - top - bottom;
     auto x = [&](int i) { return left + (n == 1 ? plotW / 2 : plotW * i / (n - 1)); };
     auto y = [&](double v) { return top + plotH * (1.0 - v / top_); };
@@ -275,7 +279,7 @@ QByteArray Pages::playerPage(const PlayerRecord &r)
         rows += QStringLiteral(
             "<tr><td><a href=\"/matches/%1\">%2</a></td><td><a href=\"%3\">%4</a></td>"
             "<td class=\"n\">%5</td><td class=\"n\">%6</td><td class=\"n\">%7</td>"
-            "<td class=\"n\">%8</td><td class=\"n\">%9</td><td class=\"n\">%10</td></tr>\n")
+            "<td class=\"n\">%8</td><td class=\"n\">%9</td></tr>\n")
                     .arg(m.sheet.id)
                     .arg(escape(dateText(m.sheet.playedAt)), link(QStringLiteral("/joueurs/"), m.opponent),
                          escape(m.opponent))
