@@ -60,6 +60,7 @@ TMainFrm::TMainFrm(TMainFrmEnv env, QWidget *parent) : QWidget(parent), m_env(st
 
     buildUi();
     connectHandlers();
+    buildLiveUi();
     RectangleFondTab->installEventFilter(this);
     qApp->installEventFilter(this);
     if (m_env.runFormCreate)
@@ -194,12 +195,18 @@ void TMainFrm::FormDestroy(QObject *)
 void TMainFrm::FeuilleAfterPost()
 {
     UpdateStats();
+    liveChanged();
     Feuille->saveToFile(BackupBin);
     ++m_backupWrites;
 }
 
 void TMainFrm::guard(const std::function<void()> &f)
 {
+    // Whatever the handler changed goes to the club server once it has returned.
+    struct Publish {
+        TMainFrm *w;
+        ~Publish() { w->liveChanged(); }
+    } publish{this};
     QString message;
     try {
         f();

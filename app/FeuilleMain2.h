@@ -21,9 +21,11 @@
 //   FeuilleMain2_keys.cpp     keyboard and remote control
 //   FeuilleMain2_time.cpp     time controls
 //   FeuilleMain2_records.cpp  settings file, history, print hand-off, network sending
+//   FeuilleMain2_live.cpp     live publishing to the club server ("Club :", header indicator)
 #include "Dialogs.h"
 #include "Feuille2_serie.h"
 #include "InningsTable.h"
+#include "LivePublisher.h"
 
 #include <QDateTime>
 #include <QLabel>
@@ -35,6 +37,7 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -46,6 +49,8 @@ class QToolButton;
 class QVariantAnimation;
 class InningsGridModel;
 class LineList;
+class IniFile;
+class QTimer;
 
 // A rectangle with a fill and a border, drawn by itself (panels and background).
 class TRectangle : public QWidget {
@@ -101,6 +106,7 @@ struct TMainFrmEnv {
     std::function<double()> timeOfDay;    // fraction of a day, for the OK key's interval
     std::function<QDateTime()> now;       // the sheet's date and time
     bool runFormCreate = true;
+    LiveTimings liveTimings;              // reconnect delays of the club server's connection
 };
 
 QString defaultDocumentsDir();
@@ -214,6 +220,19 @@ public:
     QPushButton *btnAffecteRemote, *btnprintFeuille;
     QLineEdit *EditHost, *EditPort;
 
+    // --- live publishing to the club server (FeuilleMain2_live.cpp) -------------------
+    // Off, with no connection attempt, while the settings have no section "CLUB".
+    LiveSnapshot liveSnapshot();  // what the scoreboard shows now
+    void liveChanged();           // something may have changed: published once the handler returns
+    void liveFlush();             // publishes now when the scoreboard differs from the last snapshot
+    LivePublisher *Live = nullptr; // null while the club is not set up
+    QWidget *LayoutClub = nullptr;
+    TLabel *LabelClub = nullptr, *lblClubEtat = nullptr;
+    QLineEdit *EditClubServeur = nullptr, *EditClubPort = nullptr, *EditClubTable = nullptr,
+              *EditClubCle = nullptr;
+    QCheckBox *CheckDirect = nullptr;
+    QLabel *lblDirect = nullptr;  // header indicator
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *e) override;
@@ -250,4 +269,23 @@ private:
     bool inThisWindow(QObject *o) const;
     void dispatchKeyDown(QObject *sender, QKeyEvent *e);
     void applyFont(QWidget *w, double pixelSize, bool bold = false);
+
+    // live publishing
+    struct ClubSettings {
+        QString serveur, table, cle;
+        quint16 port = 8080;
+        bool direct = false;
+    };
+    bool m_clubConfigured = false; // section "CLUB" in the settings, or set by the operator
+    ClubSettings m_club;           // as applied (a bad port text is not)
+    std::optional<QString> m_clubPortRefused; // the port text last refused, not reported twice
+    QTimer *m_liveFlush = nullptr;
+    bool m_liveTickHooked = false;
+    std::optional<LiveSnapshot> m_liveLast;
+    void buildLiveUi();
+    void readClubSettings(const IniFile &ini);
+    void writeClubSettings(IniFile &ini) const;
+    void clubFieldChanged(QObject *Sender);
+    void applyClub();
+    void showLiveState();
 };

@@ -42,6 +42,7 @@ void TMainFrm::ReadIni()
     const qint32 mode = ini.readInteger(temps, QStringLiteral("InChrono"), 0);
     btnClock->setChecked(mode == 1);
     btnClockSum->setChecked(mode == 2);
+    readClubSettings(ini);
 }
 
 void TMainFrm::WriteIni()
@@ -63,6 +64,7 @@ void TMainFrm::WriteIni()
     ini.writeString(wifi, QStringLiteral("host"), EditHost->text());
     ini.writeString(wifi, QStringLiteral("port"), EditPort->text());
     ini.writeInteger(temps, QStringLiteral("InChrono"), btnClock->isChecked() ? 1 : btnClockSum->isChecked() ? 2 : 0);
+    writeClubSettings(ini);
     ini.save();
 }
 

@@ -60,6 +60,7 @@ public:
     void ShowChrono();
     QTimer *timer() const { return Timer; }
     qint64 creditedMs() const { return fMilisecondesSerie; }
+    qint64 lapMs() const { return chrono.elapsedMs(); } // the lap the label shows, to the ms
 
 private:
     QLabel *lblSerie;
