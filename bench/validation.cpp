@@ -7,7 +7,15 @@
 // it once. To keep the sheet at its size, the first inning is deleted (untimed) whenever
 // an inning was added.
 //
-//   zv_bench_validation [validations]      (500 by default)
+// With --live, the settings turn live publishing on before the window starts, and the
+// timed span also covers building and handing over the snapshot (the zero-delay publish
+// that follows the handler is run inside the span):
+//   local        a WebSocket server in another thread of this process, answering as the
+//                club server does and reading every snapshot;
+//   unreachable  nothing listens on the port: the scoreboard retries in the background;
+//   silent       a TCP server that accepts and never answers the handshake.
+//
+//   zv_bench_validation [validations] [--live local|unreachable|silent]   (500 by default)
 #include "BenchUtil.h"
 #include "Dialogs.h"
 #include "DurableFile.h"
@@ -17,13 +25,102 @@
 #include <QDir>
 #include <QFile>
 #include <QScreen>
+#include <QTcpServer>
 #include <QTest>
+#include <QThread>
+#include <QWebSocket>
+#include <QWebSocketServer>
+
+#include <atomic>
 
 #include <memory>
 
 using namespace bench;
 
 namespace {
+
+// --- live publishing to a server of some kind ------------------------------------------
+
+QString g_live; // "", "local", "unreachable" or "silent"
+
+// A club-server stand-in on its own thread: accepts every hello, counts the snapshots.
+class LiveSink : public QObject {
+public:
+    std::atomic<int> snapshots{0};
+    std::atomic<int> port{0};
+    QWebSocketServer *server = nullptr;
+    void start()
+    {
+        server = new QWebSocketServer(QStringLiteral("club"), QWebSocketServer::NonSecureMode, this);
+        connect(server, &QWebSocketServer::newConnection, this, [this] {
+            while (QWebSocket *c = server->nextPendingConnection()) {
+                connect(c, &QWebSocket::textMessageReceived, this, [this, c](const QString &t) {
+                    if (t.contains(QLatin1String("\"hello\"")))
+                        c->sendTextMessage(QStringLiteral("{\"type\":\"accepted\"}"));
+                    else
+                        ++snapshots;
+                });
+                connect(c, &QWebSocket::disconnected, c, &QObject::deleteLater);
+            }
+        });
+        server->listen(QHostAddress::LocalHost, 0);
+        port = server->serverPort();
+    }
+};
+
+struct LiveTarget {
+    QThread thread;
+    LiveSink *sink = nullptr;
+    QTcpServer silent;
+    quint16 port = 0;
+
+    LiveTarget()
+    {
+        if (g_live == QLatin1String("local")) {
+            sink = new LiveSink;
+            sink->moveToThread(&thread);
+            thread.start();
+            QMetaObject::invokeMethod(sink, [s = sink] { s->start(); }, Qt::BlockingQueuedConnection);
+            port = quint16(sink->port.load());
+        } else if (g_live == QLatin1String("silent")) {
+            silent.listen(QHostAddress::LocalHost, 0);
+            port = silent.serverPort();
+        } else if (g_live == QLatin1String("unreachable")) {
+            QTcpServer s;
+            s.listen(QHostAddress::LocalHost, 0);
+            port = s.serverPort(); // closed again at once
+        }
+    }
+    ~LiveTarget()
+    {
+        if (sink) {
+            QMetaObject::invokeMethod(sink, [s = sink] { delete s; }, Qt::BlockingQueuedConnection);
+            thread.quit();
+            thread.wait();
+        }
+    }
+    void writeSettings(const QString &dir) const
+    {
+        if (g_live.isEmpty())
+            return;
+        QFile ini(QDir(dir).filePath(QStringLiteral("FeuilleMatch.ini")));
+        ini.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        ini.write("[CLUB]\r\nServeur=127.0.0.1\r\nPort=" + QByteArray::number(port)
+                  + "\r\nTable=Billard 1\r\nDirect=1\r\nCle=\r\n");
+    }
+};
+
+const char *stateName(LiveState s)
+{
+    switch (s) {
+    case LiveState::Off: return "off";
+    case LiveState::Connecting: return "connecting";
+    case LiveState::Live: return "live";
+    case LiveState::Refused: return "refused";
+    case LiveState::Unreachable: return "unreachable";
+    }
+    return "?";
+}
 
 int errorDialogs(const ScriptedDialogs &d)
 {
@@ -39,6 +136,8 @@ void measureValidation(int innings, int validations, double medianGoal, double p
     std::unique_ptr<QTemporaryDir> dir(makeTempDir());
     const QString backup = QDir(dir->path()).filePath(QStringLiteral("FeuilleMatch.bin"));
     writeBackup(backup, innings);
+    LiveTarget live;
+    live.writeSettings(dir->path());
 
     ScriptedDialogs dialogs;
     TMainFrmEnv env;
@@ -49,6 +148,14 @@ void measureValidation(int innings, int validations, double medianGoal, double p
         w.setGeometry(screen->availableGeometry());
     w.show();
     QApplication::processEvents();
+    if (w.Live) {
+        // Until the table is live (or has failed once), as an operator would find it.
+        const qint64 t0 = nowNs();
+        while (msSince(t0) < 5000 && (w.Live->state() == LiveState::Connecting)
+               && !(g_live == QLatin1String("silent") && msSince(t0) > 200))
+            QTest::qWait(10);
+        std::printf("  live publishing on (%s): %s\n", g_live.toUtf8().constData(), stateName(w.Live->state()));
+    }
 
     const int rows = w.Feuille->recordCount();
     std::printf("\nValidation with %d innings on the sheet (%d rows, backup %lld bytes, %s in %s)\n",
@@ -69,6 +176,7 @@ void measureValidation(int innings, int validations, double medianGoal, double p
         const qint64 c0 = cpuNs();
         const qint64 t0 = nowNs();
         QTest::keyClick(&w, Qt::Key_Return);
+        w.liveFlush(); // what the zero-delay publish does right after the handler
         const double t = msSince(t0);
         const double c = cpuMsSince(c0);
         const qint64 t1 = nowNs();
@@ -97,6 +205,12 @@ void measureValidation(int innings, int validations, double medianGoal, double p
                     "total 1 %lld -> %lld\n",
                     savesWrong, errorDialogs(dialogs), total1Before, total1After);
 
+    if (w.Live) {
+        QTest::qWait(200);
+        std::printf("  live: %s, %lld snapshots sent, %d connection attempts, %d received by the server\n",
+                    stateName(w.Live->state()), qlonglong(w.Live->snapshotsSent()), w.Live->attempts(),
+                    live.sink ? live.sink->snapshots.load() : 0);
+    }
     const Stats s = stats(all);
     printStats("Enter -> labels + backup saved, all", s);
     printStats("  player 1 (one save)", stats(player1));
@@ -105,7 +219,9 @@ void measureValidation(int innings, int validations, double medianGoal, double p
     printStats("repaint after the validation (not in the figure)", stats(repaint));
     printLoad("after");
 
-    const QString what = QStringLiteral("Validation, %1 innings (Enter -> labels + durable backup)").arg(innings);
+    QString what = QStringLiteral("Validation, %1 innings (Enter -> labels + durable backup)").arg(innings);
+    if (!g_live.isEmpty())
+        what += QStringLiteral(", publishing live (%1)").arg(g_live);
     if (p99Goal > 0) {
         row(what + QStringLiteral(", median"), QStringLiteral("< %1 ms").arg(medianGoal), ms(s.median), s.median < medianGoal);
         row(what + QStringLiteral(", p99"), QStringLiteral("< %1 ms").arg(p99Goal), ms(s.p99), s.p99 < p99Goal);
@@ -182,9 +298,18 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int validations = argc > 1 ? qMax(20, QString::fromLocal8Bit(argv[1]).toInt()) : 500;
+    int validations = 500;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--live") && i + 1 < args.size())
+            g_live = args.at(++i);
+        else
+            validations = qMax(20, args.at(i).toInt());
+    }
 
     measureValidation(100, validations, 2.0, 10.0);
+    if (!g_live.isEmpty())
+        return 0;
     measureValidation(1000, validations, 5.0, 0);
     measureSaves(validations);
     return 0;
