@@ -160,6 +160,8 @@ QByteArray LineList::toBytes() const
         *end++ = '\r';
         *end++ = '\n';
     }
+    // A surrogate pair or a letter with its combining marks takes one byte.
+    out.truncate(end - out.constData());
     return out;
 }
 

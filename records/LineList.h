@@ -2,7 +2,7 @@
 // A line list and its text-file form, as the history and print files use it.
 //
 // Saved: every entry followed by CR LF; in the remembered encoding with its byte-order
-// mark (UTF-8, UTF-16 LE/BE), else Windows-1252 with no mark ("?" for what it lacks).
+// mark (UTF-8, UTF-16 LE/BE), else Windows-1252 with no mark (closest letters, see Ansi.h).
 // Loaded: BOM detection (UTF-8, then FF FE, then FE FF, else Windows-1252), a NUL ends the
 // text, an entry runs to the next CR or LF, then one CR and one LF are skipped if present;
 // text after the last break is a final entry; no empty entry after a final break.

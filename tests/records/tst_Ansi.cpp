@@ -22,6 +22,8 @@ private slots:
     void everyByte_survivesDecodeAndEncode();
     void encodeInto_writesItsBytesOnly_data();
     void encodeInto_writesItsBytesOnly();
+    void names_keepTheirLetters_data();
+    void names_keepTheirLetters();
 };
 
 void tst_Ansi::decode_data()
@@ -58,10 +60,11 @@ void tst_Ansi::encode_data()
     QTest::newRow("euro and trademark") << QStringLiteral("€™") << QByteArray("\x80\x99") << true;
     QTest::newRow("s and z caron") << QStringLiteral("ŠšŽž") << QByteArray("\x8A\x9A\x8E\x9E")
                                    << true;
-    QTest::newRow("polish letters become ?") << QStringLiteral("Łódź") << QByteArray("?\xF3" "d?")
-                                             << false;
-    QTest::newRow("greek") << QStringLiteral("Ωα") << QByteArray("??") << false;
-    QTest::newRow("one ? per UTF-16 unit") << QStringLiteral("a😀b") << QByteArray("a??b") << false;
+    QTest::newRow("polish letters keep their base letter") << QStringLiteral("Łódź") << QByteArray("L\xF3" "dz")
+                                                           << false;
+    QTest::newRow("greek has no latin letter") << QStringLiteral("Ωα") << QByteArray("??") << false;
+    QTest::newRow("a surrogate pair gives one ?") << QStringLiteral("a😀b") << QByteArray("a?b") << false;
+    QTest::newRow("a lone surrogate gives one ?") << units({'a', 0xD83D, 'b'}) << QByteArray("a?b") << false;
     QTest::newRow("C1 control without a byte") << QString(QChar(0x80)) << QByteArray("?") << false;
     QTest::newRow("empty") << QString() << QByteArray() << true;
 }
@@ -92,18 +95,64 @@ void tst_Ansi::encodeInto_writesItsBytesOnly_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("empty") << QString() << QByteArray();
     QTest::newRow("accents and euro") << QStringLiteral("é€") << QByteArray("\xE9\x80");
-    QTest::newRow("unencodable") << QStringLiteral("Ł😀") << QByteArray("???");
+    QTest::newRow("best fit and a pair, shorter than the text") << QStringLiteral("Ł😀") << QByteArray("L?");
+    QTest::newRow("letter and two marks in one byte") << units({'e', 0x0302, 0x0303, 'n'}) << QByteArray("en");
 }
 
 void tst_Ansi::encodeInto_writesItsBytesOnly()
 {
     QFETCH(QString, text);
     QFETCH(QByteArray, bytes);
-    // Written into the middle of a larger buffer, as a whole file is: the bytes around stay.
-    QByteArray buffer(bytes.size() + 4, '#');
+    // Written into the middle of a larger buffer, as a whole file is: at most one byte per
+    // code unit, and the bytes around stay.
+    QByteArray buffer(text.size() + 4, '#');
     char *end = Ansi::encodeInto(text, buffer.data() + 2);
     QCOMPARE(end - buffer.constData(), bytes.size() + 2);
-    QCOMPARE(buffer, "##" + bytes + "##");
+    QCOMPARE(buffer, "##" + bytes + QByteArray(text.size() - bytes.size() + 2, '#'));
+}
+
+void tst_Ansi::names_keepTheirLetters_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    // Polish
+    QTest::newRow("pl Łukasz Wąs") << QStringLiteral("Łukasz Wąs") << QByteArray("Lukasz Was");
+    QTest::newRow("pl Małgorzata Świątek") << QStringLiteral("Małgorzata Świątek") << QByteArray("Malgorzata Swiatek");
+    QTest::newRow("pl Żaneta Bończyk-Ziółko") << QStringLiteral("Żaneta Bończyk-Ziółko")
+                                             << QByteArray("Zaneta Bonczyk-Zi\xF3lko");
+    // Turkish: dotless ı and dotted İ
+    QTest::newRow("tr Doğan Işık") << QStringLiteral("Doğan Işık") << QByteArray("Dogan Isik");
+    QTest::newRow("tr İlkay Gündoğan") << QStringLiteral("İlkay Gündoğan") << QByteArray("Ilkay G\xFCndogan");
+    QTest::newRow("tr Şükrü Çağlar") << QStringLiteral("Şükrü Çağlar") << QByteArray("S\xFCkr\xFC \xC7" "aglar");
+    // Czech: š and ž have bytes of their own
+    QTest::newRow("cs Jiří Dvořák") << QStringLiteral("Jiří Dvořák") << QByteArray("Jir\xED Dvor\xE1k");
+    QTest::newRow("cs Kateřina Šťastná") << QStringLiteral("Kateřina Šťastná") << QByteArray("Katerina \x8Atastn\xE1");
+    QTest::newRow("cs Ondřej Hůlka") << QStringLiteral("Ondřej Hůlka") << QByteArray("Ondrej Hulka");
+    // Vietnamese: stacked marks, horn letters, đ
+    QTest::newRow("vi Nguyễn Thị Đức") << QStringLiteral("Nguyễn Thị Đức") << QByteArray("Nguyen Thi Duc");
+    QTest::newRow("vi Trần Quốc Vượng") << QStringLiteral("Trần Quốc Vượng") << QByteArray("Tran Quoc Vuong");
+    QTest::newRow("vi decomposed input") << QStringLiteral("Nguye\u0302\u0303n") << QByteArray("Nguyen");
+    // Korean: Hangul decomposes to jamo, which are no Latin letters
+    QTest::newRow("ko 김연아") << QStringLiteral("김연아") << QByteArray("???");
+    QTest::newRow("ko Park 지성") << QStringLiteral("Park 지성") << QByteArray("Park ??");
+    // What keeps its byte, and what has no letter at all
+    QTest::newRow("cp1252 letters stay") << QStringLiteral("Hélène Œ€ßÆØø") << QByteArray("H\xE9l\xE8ne \x8C\x80\xDF\xC6\xD8\xF8");
+    QTest::newRow("decomposed accent composes") << QStringLiteral("Le\u0301a") << QByteArray("L\xE9" "a");
+    QTest::newRow("a letter keeps its byte, not its extra mark") << QStringLiteral("\u00E9\u0323") << QByteArray("\xE9");
+    QTest::newRow("other stroked letters") << QStringLiteral("ħŀŧĦĿŦ") << QByteArray("hltHLT");
+    QTest::newRow("chinese") << QStringLiteral("李中") << QByteArray("??");
+    QTest::newRow("emoji with a variation selector") << QStringLiteral("A\u2764\uFE0F") << QByteArray("A?");
+    QTest::newRow("not equal is no equals sign") << QStringLiteral("a≠b") << QByteArray("a?b");
+    QTest::newRow("a mark with nothing before it") << QStringLiteral("\u0301a") << QByteArray("?a");
+    QTest::newRow("non-breaking hyphen") << QStringLiteral("Jean\u2011Pierre") << QByteArray("Jean-Pierre");
+}
+
+void tst_Ansi::names_keepTheirLetters()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(Ansi::encode(name), bytes);
+    QVERIFY(Ansi::encode(name).size() <= name.size());
 }
 
 QTEST_GUILESS_MAIN(tst_Ansi)
