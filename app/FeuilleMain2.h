@@ -83,6 +83,12 @@ public:
     void setFontColor(QRgb argb);
     int tag() const { return m_tag; }
     void setTag(int tag) { m_tag = tag; }
+    // A scoreboard text: FormResize gives its largest size, and the font shrinks until the
+    // text fits the label, or `roomWidth` when that is narrower (a column the label reaches
+    // over). Down to `minPixelSize` only; a text still too long then shows its start.
+    // Checked on every resize and paint, and by fitText() after a text is written.
+    void setFittedFont(int maxPixelSize, bool bold, int roomWidth = 0, int minPixelSize = 1);
+    void fitText();
 
 signals:
     void clicked();
@@ -90,11 +96,17 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
+    void paintEvent(QPaintEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
 
 private:
     QRgb m_color = 0xFF000000;
     int m_tag = 0;
     bool m_pressed = false;
+    int m_fitMax = 0, m_fitMin = 1, m_fitRoom = 0;
+    Qt::Alignment m_designAlignment;
+    QString m_fittedText;
+    QSize m_fittedSize;
 };
 
 // What the window takes from outside, so tests can replace it.
@@ -268,8 +280,6 @@ private:
     void afterTableMoved(int index);
     bool inThisWindow(QObject *o) const;
     void dispatchKeyDown(QObject *sender, QKeyEvent *e);
-    void applyFont(QWidget *w, double pixelSize, bool bold = false);
-
     // live publishing
     struct ClubSettings {
         QString serveur, table, cle;

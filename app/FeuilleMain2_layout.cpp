@@ -3,6 +3,7 @@
 #include "ScoreLayout.h"
 
 #include <QAbstractButton>
+#include <QFontMetricsF>
 #include <QButtonGroup>
 #include <QRadioButton>
 #include <QResizeEvent>
@@ -54,14 +55,6 @@ void TMainFrm::resizeEvent(QResizeEvent *e)
     QWidget::resizeEvent(e);
 }
 
-void TMainFrm::applyFont(QWidget *w, double pixelSize, bool bold)
-{
-    QFont f = w->font();
-    f.setPixelSize(qMax(1, qRound(pixelSize)));
-    f.setBold(bold);
-    w->setFont(f);
-}
-
 void TMainFrm::FormResize(QObject *)
 {
     const double W = RectangleFondTab->width();
@@ -71,18 +64,21 @@ void TMainFrm::FormResize(QObject *)
     m_B = s.B;
     m_C = s.C;
     m_D = s.D;
-    for (QWidget *l : {static_cast<QWidget *>(Nom1Lbl), static_cast<QWidget *>(Moyenne1Lbl),
-                       static_cast<QWidget *>(Serie1Lbl), static_cast<QWidget *>(Chrono1Lbl),
-                       static_cast<QWidget *>(AutresStatsLbl), static_cast<QWidget *>(Nom2Lbl),
-                       static_cast<QWidget *>(Moyenne2Lbl), static_cast<QWidget *>(Serie2Lbl),
-                       static_cast<QWidget *>(Chrono2Lbl), static_cast<QWidget *>(lblChronoPoint)})
-        applyFont(l, s.F);
-    applyFont(Total1Lbl, s.E, true);
-    applyFont(Total2Lbl, s.E, true);
+    const int centreWidth = qMax(0, int(W) - 2 * m_A);
+    // The sizes computed here are the largest: a text too long for its place (a long name, a
+    // five-digit total, a lap of 999:59 in a narrow centre column) gets a smaller font
+    // rather than being cut. A name stays readable: past a fifth of F it shows its start.
+    Nom1Lbl->setFittedFont(s.F, false, 0, qMax(1, s.F / 5));
+    Nom2Lbl->setFittedFont(s.F, false, 0, qMax(1, s.F / 5));
+    for (TLabel *l : {Moyenne1Lbl, Serie1Lbl, Chrono1Lbl, AutresStatsLbl, Moyenne2Lbl, Serie2Lbl, Chrono2Lbl})
+        l->setFittedFont(s.F, false);
+    Total1Lbl->setFittedFont(s.E, true);
+    Total2Lbl->setFittedFont(s.E, true);
     m_centreTop = s.centreTopPadding;
-    applyFont(ReprisesLbl, s.E, true);
-    applyFont(lblSerie, s.runFontSize, true);
-    const double centreWidth = W - 2.0 * m_A;
+    lblChronoPoint->setFittedFont(s.F, false, centreWidth);
+    // Wider than the centre column, but its digits stay within it: beside it lie the panels.
+    ReprisesLbl->setFittedFont(s.E, true, centreWidth);
+    lblSerie->setFittedFont(qMax(1, qRound(s.runFontSize)), true);
     const ScoreLayout::RunPanel p = ScoreLayout::runPanel(m_A, centreWidth, m_C, btnDec->width(), btnAdd->width());
     m_runPanelW = p.width;
     m_X = p.X;
@@ -125,7 +121,9 @@ void TMainFrm::relayout()
     LayoutImgChrono->setGeometry(0, 0, cw, 38);
     imgPauseChrono->setGeometry((cw - 35) / 2, 1, 35, 35);
     ImgPlayChrono->setGeometry((cw - 35) / 2, 1, 35, 35);
-    lblChronoPoint->setGeometry(0, 38, cw, D);
+    // The lap time grows with D past the timer block's design height: it lies on the
+    // background (a child is clipped by its parent), over the block.
+    lblChronoPoint->setGeometry(A, top + 38, cw, D);
     // The run panel's area grows with the panel, so that on a tall screen the panel is
     // never cut by the bottom of the window.
     const int serieAreaH = qMax(125, C + 8);
@@ -143,4 +141,63 @@ void TMainFrm::relayout()
     btnDec->move(qRound(RectangleSerieLbl->x() + p.decX), qRound(RectangleSerieLbl->y() + p.decY));
     btnAdd->move(qRound(RectangleSerieLbl->x() + p.addX), qRound(RectangleSerieLbl->y() + p.addY));
     btnSetSerie->move(qRound(RectangleSerieLbl->x() + p.setX), qRound(RectangleSerieLbl->y() + p.setY));
+}
+
+// --- TLabel fitting ----------------------------------------------------------------------
+
+void TLabel::setFittedFont(int maxPixelSize, bool bold, int roomWidth, int minPixelSize)
+{
+    if (m_fitMax == 0)
+        m_designAlignment = alignment();
+    m_fitMax = qMax(1, maxPixelSize);
+    m_fitMin = qBound(1, minPixelSize, m_fitMax);
+    m_fitRoom = roomWidth;
+    QFont f = font();
+    f.setBold(bold);
+    f.setPixelSize(m_fitMax);
+    setFont(f);
+    m_fittedSize = QSize(); // fit again, whatever was fitted before
+    fitText();
+}
+
+void TLabel::fitText()
+{
+    if (m_fitMax <= 0)
+        return;
+    const QRect cr = contentsRect();
+    if (text() == m_fittedText && cr.size() == m_fittedSize)
+        return;
+    m_fittedText = text();
+    m_fittedSize = cr.size();
+    const int margin = ScoreLayout::fitMargin(m_fitMax);
+    const int width = m_fitRoom > 0 ? qMin(cr.width(), m_fitRoom) : cr.width();
+    const QSize room(qMax(1, width - 2 * margin), qMax(1, cr.height()));
+    const int px = m_fittedText.isEmpty()
+                       ? m_fitMax
+                       : ScoreLayout::fittedPixelSize(font(), m_fittedText, room, m_fitMax, m_fitMin);
+    QFont f = font();
+    if (f.pixelSize() != px) {
+        f.setPixelSize(px);
+        setFont(f);
+    }
+    // A text that does not fit even at the smallest size shows its start, whatever its side.
+    const bool tooLong = QFontMetricsF(f).horizontalAdvance(m_fittedText) > width;
+    const Qt::Alignment a = tooLong ? (m_designAlignment & ~Qt::AlignHorizontal_Mask) | Qt::AlignLeft
+                                    : m_designAlignment;
+    if (alignment() != a)
+        setAlignment(a);
+}
+
+void TLabel::paintEvent(QPaintEvent *e)
+{
+    // Whoever wrote the text (the run object writes the run and the lap), it is fitted
+    // before it is drawn.
+    fitText();
+    QLabel::paintEvent(e);
+}
+
+void TLabel::resizeEvent(QResizeEvent *e)
+{
+    QLabel::resizeEvent(e);
+    fitText();
 }

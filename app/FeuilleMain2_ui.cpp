@@ -262,12 +262,13 @@ void TMainFrm::buildScoreboardPage()
         img->setAlignment(Qt::AlignCenter);
         img->setCursor(Qt::PointingHandCursor);
     }
-    lblChronoPoint = label(LayoutChrono, "lblChronoPoint", QStringLiteral("00:00"), Qt::AlignCenter, Azure);
-    lblChronoPoint->setToolTip(QStringLiteral("Remettre à zéro le chrono en cours"));
     LayoutSerieLbl = named(new QWidget(LayoutCentre), "LayoutSerieLbl");
 
-    // These reach over the side columns, so they are children of the background (a child
-    // widget would be clipped by its parent) and placed in the run panel's coordinates.
+    // These reach over the side columns or grow past their design parent (the lap time
+    // past the timer block), so they are children of the background (a child widget would
+    // be clipped by its parent) and placed in the background's coordinates.
+    lblChronoPoint = label(fond, "lblChronoPoint", QStringLiteral("00:00"), Qt::AlignCenter, Azure);
+    lblChronoPoint->setToolTip(QStringLiteral("Remettre à zéro le chrono en cours"));
     ReprisesLbl = label(fond, "ReprisesLbl", QStringLiteral("000"), Qt::AlignCenter, Azure);
     ReprisesLbl->setAttribute(Qt::WA_TransparentForMouseEvents);
     RectangleSerieLbl = named(new TRectangle(fond), "RectangleSerieLbl");
@@ -285,6 +286,7 @@ void TMainFrm::buildScoreboardPage()
         b->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"
                                         "QToolButton:pressed { background: rgba(255,255,255,60); border-radius: 24px; }"));
     }
+    lblChronoPoint->raise();
     ReprisesLbl->raise();
     RectangleSerieLbl->raise();
     btnDec->raise();

@@ -63,3 +63,42 @@ RunPanel runPanel(double leftWidth, double centreWidth, int C, double decWidth, 
 }
 
 } // namespace ScoreLayout
+
+#include <QFontMetricsF>
+
+namespace ScoreLayout {
+
+namespace {
+bool fits(QFont font, const QString &text, QSize room, int px)
+{
+    font.setPixelSize(px);
+    const QFontMetricsF fm(font);
+    return fm.horizontalAdvance(text) <= room.width() && fm.height() <= room.height();
+}
+} // namespace
+
+int fittedPixelSize(const QFont &font, const QString &text, QSize room, int maxPx, int minPx)
+{
+    minPx = qMax(1, minPx);
+    if (maxPx <= minPx)
+        return qMax(1, maxPx);
+    if (fits(font, text, room, maxPx))
+        return maxPx;
+    // The advance and the line height grow with the size: the largest size that fits is
+    // found by halving the interval.
+    int lo = minPx, hi = maxPx; // fits(lo) is assumed, fits(hi) is false
+    if (!fits(font, text, room, lo))
+        return minPx;
+    while (hi - lo > 1) {
+        const int mid = lo + (hi - lo) / 2;
+        (fits(font, text, room, mid) ? lo : hi) = mid;
+    }
+    return lo;
+}
+
+int fitMargin(int maxPx)
+{
+    return 1 + maxPx / 16;
+}
+
+} // namespace ScoreLayout

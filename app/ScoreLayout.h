@@ -29,3 +29,16 @@ struct RunPanel {
 RunPanel runPanel(double leftWidth, double centreWidth, int C, double decWidth = 48,
                   double addWidth = 48);
 }
+
+#include <QFont>
+#include <QSize>
+#include <QString>
+
+namespace ScoreLayout {
+// The largest pixel size from minPx to maxPx at which `text` in `font` fits `room` on one
+// line (its advance no wider, its line no taller), or minPx when none does.
+int fittedPixelSize(const QFont &font, const QString &text, QSize room, int maxPx, int minPx = 1);
+// The free space kept on each side of a text that is fitted into its room, so that its
+// glyphs never touch the edges of a panel or a column.
+int fitMargin(int maxPx);
+}
