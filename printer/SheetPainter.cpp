@@ -5,6 +5,8 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextLayout>
+#include <QTextOption>
 
 #include <algorithm>
 
@@ -22,12 +24,19 @@ constexpr qreal FooterReserve = 100;
 constexpr qreal GroupHeaderHeight = 62;
 constexpr qreal SubHeaderHeight = 50;
 constexpr qreal TableHeaderHeight = GroupHeaderHeight + SubHeaderHeight;
-constexpr qreal RowHeight = 58;
+constexpr qreal RowHeight = 52;
 constexpr qreal SummaryGap = 80;
 constexpr qreal SummaryTitleHeight = 80;
 constexpr qreal SummaryRowHeight = 62;
 constexpr int SummaryLines = 4;
 constexpr qreal SummaryHeight = SummaryTitleHeight + SummaryRowHeight * (1 + SummaryLines);
+// Under the result, the boxes in which both players and the referee sign the sheet.
+constexpr qreal SignatureGap = 60;
+constexpr qreal SignatureCaptionHeight = 40;
+constexpr qreal SignatureBoxHeight = 170;
+constexpr qreal SignatureBoxGap = 40;
+constexpr qreal SignatureHeight = SignatureCaptionHeight + SignatureBoxHeight;
+constexpr qreal ResultHeight = SummaryHeight + SignatureGap + SignatureHeight;
 
 constexpr qreal InningColumn = 240;
 constexpr qreal PlayerColumn = (PageWidth - InningColumn) / 2; // points + running total
@@ -77,10 +86,70 @@ void text(QPainter &p, const QRectF &r, const QString &s, int flags, const QFont
     p.drawText(r, flags | Qt::TextSingleLine, s);
 }
 
-void elidedText(QPainter &p, const QRectF &r, const QString &s, int flags, const QFont &font, const QColor &color)
+struct FittedText {
+    QFont font;
+    QStringList lines;
+    qreal lineSpacing = 0;
+};
+
+QStringList wrapped(const QString &s, const QFont &font, qreal width, QPaintDevice *device)
 {
-    const QFontMetricsF fm(font, p.device());
-    text(p, r, fm.elidedText(s, Qt::ElideRight, r.width()), flags, font, color);
+    QTextLayout layout(s, font, device);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines << s.mid(line.textStart(), line.textLength()).trimmed();
+    }
+    layout.endLayout();
+    return lines;
+}
+
+// The lines a text is drawn in, and their font: one line at the largest size from maxPx down
+// to minPx that fits the box, else wrapped lines at the largest size whose lines the box
+// holds. Nothing is ever cut: past the smallest size the text still gets all its lines.
+FittedText fitText(const QString &s, const QSizeF &box, int maxPx, int minPx, bool bold, QPaintDevice *device)
+{
+    constexpr int SmallestPx = 8;
+    for (int px = maxPx; px >= minPx; --px) {
+        const QFont font = sheetFont(px, bold);
+        const QFontMetricsF fm(font, device);
+        if (fm.horizontalAdvance(s) <= box.width() && fm.height() <= box.height())
+            return {font, {s}, fm.lineSpacing()};
+    }
+    for (int px = qMin(minPx, maxPx); px >= SmallestPx; --px) {
+        const QFont font = sheetFont(px, bold);
+        const QFontMetricsF fm(font, device);
+        const QStringList lines = wrapped(s, font, box.width(), device);
+        if (lines.size() * fm.lineSpacing() - fm.leading() <= box.height() || px == SmallestPx)
+            return {font, lines, fm.lineSpacing()};
+    }
+    const QFont font = sheetFont(SmallestPx, bold);
+    return {font, wrapped(s, font, box.width(), device), QFontMetricsF(font, device).lineSpacing()};
+}
+
+// The lines of `t` stacked and centred as a block in `r` on the vertical, each aligned by
+// `hAlign` (Qt::AlignLeft, Qt::AlignRight or Qt::AlignHCenter).
+void drawFitted(QPainter &p, const QRectF &r, const FittedText &t, int hAlign, const QColor &color)
+{
+    const qreal block = t.lines.size() * t.lineSpacing;
+    qreal y = r.center().y() - block / 2;
+    for (const QString &line : t.lines) {
+        text(p, QRectF(r.left(), y, r.width(), t.lineSpacing), line, hAlign | Qt::AlignVCenter, t.font, color);
+        y += t.lineSpacing;
+    }
+}
+
+qreal widest(const FittedText &t, QPaintDevice *device)
+{
+    const QFontMetricsF fm(t.font, device);
+    qreal w = 0;
+    for (const QString &line : t.lines)
+        w = std::max(w, fm.horizontalAdvance(line));
+    return w;
 }
 
 void ball(QPainter &p, const QPointF &centre, qreal diameter, int player)
@@ -91,17 +160,17 @@ void ball(QPainter &p, const QPointF &centre, qreal diameter, int player)
     p.setBrush(Qt::NoBrush);
 }
 
-// A ball followed by the player's name, the pair centred in `r`.
-void ballAndName(QPainter &p, const QRectF &r, const Sheet &sheet, int player, const QFont &font)
+// A ball followed by the player's whole name, the pair centred in `r`.
+void ballAndName(QPainter &p, const QRectF &r, const Sheet &sheet, int player, int px)
 {
-    const QFontMetricsF fm(font, p.device());
-    const qreal d = fm.ascent() * 0.9;
+    const qreal d = QFontMetricsF(sheetFont(px, true), p.device()).ascent() * 0.9;
     const qreal gap = d * 0.5;
-    const QString name = fm.elidedText(playerName(sheet, player), Qt::ElideRight, r.width() - d - gap - 30);
-    const qreal w = d + gap + fm.horizontalAdvance(name);
+    const FittedText name = fitText(playerName(sheet, player), QSizeF(r.width() - d - gap - 30, r.height() - 6), px,
+                                    px * 2 / 3, true, p.device());
+    const qreal w = d + gap + widest(name, p.device());
     const qreal x = r.center().x() - w / 2;
     ball(p, QPointF(x + d / 2, r.center().y()), d, player);
-    text(p, QRectF(x + d + gap, r.top(), w, r.height()), name, Qt::AlignLeft | Qt::AlignVCenter, font, Ink);
+    drawFitted(p, QRectF(x + d + gap, r.top(), w - d - gap, r.height()), name, Qt::AlignLeft, Ink);
 }
 
 void hline(QPainter &p, qreal x1, qreal x2, qreal y, const QColor &c, qreal width)
@@ -139,13 +208,10 @@ void paintFirstHeader(QPainter &p, const Sheet &sheet)
         const QRectF inner(card.left() + 40 + d + 36, card.top() + 22, card.width() - d - 110, card.height() - 44);
         text(p, QRectF(inner.left(), inner.top(), inner.width(), 44), QStringLiteral("Joueur %1").arg(player),
              Qt::AlignLeft | Qt::AlignVCenter, sheetFont(30), Muted);
-        // A long name first gets a smaller type, and only then loses its end.
-        const QString name = playerName(sheet, player);
-        int size = 58;
-        while (size > 40 && QFontMetricsF(sheetFont(size, true), p.device()).horizontalAdvance(name) > inner.width())
-            size -= 2;
-        elidedText(p, QRectF(inner.left(), inner.top() + 44, inner.width(), inner.height() - 44), name,
-                   Qt::AlignLeft | Qt::AlignVCenter, sheetFont(size, true), Ink);
+        // A long name first gets a smaller type, then a second line: it is never cut.
+        const QRectF nameBox(inner.left(), inner.top() + 44, inner.width(), inner.height() - 44);
+        drawFitted(p, nameBox, fitText(playerName(sheet, player), nameBox.size(), 58, 40, true, p.device()),
+                   Qt::AlignLeft, Ink);
     }
 }
 
@@ -153,9 +219,11 @@ void paintNextHeader(QPainter &p, const Sheet &sheet)
 {
     text(p, QRectF(0, 0, PageWidth, 76), QStringLiteral("Feuille de match (suite)"), Qt::AlignLeft | Qt::AlignBottom,
          sheetFont(48, true), Ink);
-    elidedText(p, QRectF(PageWidth / 2, 0, PageWidth / 2, 72),
-               playerName(sheet, 1) + QStringLiteral(" – ") + playerName(sheet, 2), Qt::AlignRight | Qt::AlignBottom,
-               sheetFont(32), Muted);
+    const QRectF names(PageWidth / 2, 0, PageWidth / 2, 86);
+    drawFitted(p, names,
+               fitText(playerName(sheet, 1) + QStringLiteral(" – ") + playerName(sheet, 2), names.size(), 32, 22,
+                       false, p.device()),
+               Qt::AlignRight, Muted);
     hline(p, 0, PageWidth, 92, Ink, 4);
 }
 
@@ -187,7 +255,7 @@ qreal paintTable(QPainter &p, const Sheet &sheet, qreal top, const PageSpan &spa
          sheetFont(32, true), Ink);
     for (int player = 1; player <= 2; ++player) {
         const qreal x = player == 1 ? x1 : x2;
-        ballAndName(p, QRectF(x, top, PlayerColumn, GroupHeaderHeight), sheet, player, sheetFont(34, true));
+        ballAndName(p, QRectF(x, top, PlayerColumn, GroupHeaderHeight), sheet, player, 34);
         const qreal sy = top + GroupHeaderHeight;
         text(p, QRectF(x, sy, half, SubHeaderHeight), QStringLiteral("Points"), Qt::AlignCenter, sheetFont(28), Muted);
         text(p, QRectF(x + half, sy, half, SubHeaderHeight), QStringLiteral("Cumul"), Qt::AlignCenter, sheetFont(28),
@@ -250,7 +318,7 @@ void paintSummary(QPainter &p, const Sheet &sheet, qreal top)
     for (int player = 1; player <= 2; ++player) {
         const QRectF cell(SummaryLabelColumn + (player - 1) * column, tableTop, column, SummaryRowHeight);
         p.fillRect(cell, player == 1 ? Tint1 : Tint2);
-        ballAndName(p, cell, sheet, player, sheetFont(34, true));
+        ballAndName(p, cell, sheet, player, 34);
     }
 
     struct Line {
@@ -287,6 +355,36 @@ void paintSummary(QPainter &p, const Sheet &sheet, qreal top)
     p.drawRect(QRectF(0, tableTop, PageWidth, y - tableTop));
 }
 
+// Three boxes side by side, as a club files a sheet: each player signs under his name, the
+// referee under a line for his.
+void paintSignatures(QPainter &p, const Sheet &sheet, qreal top)
+{
+    const qreal width = (PageWidth - 2 * SignatureBoxGap) / 3;
+    const QString captions[3] = {QStringLiteral("Signature du joueur 1"), QStringLiteral("Signature du joueur 2"),
+                                 QStringLiteral("Signature de l'arbitre")};
+    for (int k = 0; k < 3; ++k) {
+        const qreal x = k * (width + SignatureBoxGap);
+        text(p, QRectF(x, top, width, SignatureCaptionHeight - 6), captions[k], Qt::AlignLeft | Qt::AlignBottom,
+             sheetFont(28, true), Ink);
+        const QRectF box(x, top + SignatureCaptionHeight, width, SignatureBoxHeight);
+        p.setPen(QPen(Frame, 3));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(box);
+        const QRectF nameLine(box.left() + 20, box.bottom() - 62, box.width() - 40, 54);
+        if (k < 2) {
+            if (k == 0)
+                p.fillRect(QRectF(box.left() + 1.5, box.top() + 1.5, 10, box.height() - 3), Ball1Edge);
+            else
+                p.fillRect(QRectF(box.left() + 1.5, box.top() + 1.5, 10, box.height() - 3), Ball2Edge);
+            drawFitted(p, nameLine, fitText(playerName(sheet, k + 1), nameLine.size(), 28, 20, false, p.device()),
+                       Qt::AlignLeft, Muted);
+        } else {
+            text(p, nameLine, QStringLiteral("Nom :"), Qt::AlignLeft | Qt::AlignVCenter, sheetFont(28), Muted);
+            hline(p, nameLine.left() + 90, nameLine.right(), nameLine.bottom() - 10, Hairline, 2);
+        }
+    }
+}
+
 } // namespace
 
 QList<PageSpan> paginate(const Sheet &sheet, const QSizeF &page)
@@ -310,7 +408,7 @@ QList<PageSpan> paginate(const Sheet &sheet, const QSizeF &page)
         }
         const int drawnRows = std::max(remaining, first ? 1 : 0); // "Aucune reprise" takes a row
         const qreal tableBottom = top + TableHeaderHeight + drawnRows * RowHeight;
-        if (tableBottom + SummaryGap + SummaryHeight <= bottom) {
+        if (tableBottom + SummaryGap + ResultHeight <= bottom) {
             pages.append({next, remaining, true});
         } else {
             pages.append({next, remaining, false});
@@ -349,8 +447,10 @@ void paintPage(QPainter &painter, const QRectF &page, const Sheet &sheet, int pa
     const bool summaryOnly = span.rowCount == 0 && pageIndex > 0; // the result alone
     if (!summaryOnly)
         y = paintTable(painter, sheet, y, span) + SummaryGap;
-    if (span.summary)
+    if (span.summary) {
         paintSummary(painter, sheet, y);
+        paintSignatures(painter, sheet, y + SummaryHeight + SignatureGap);
+    }
     paintFooter(painter, sheet, height, pageIndex, int(pages.size()));
     painter.restore();
 }

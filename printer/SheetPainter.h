@@ -1,7 +1,9 @@
 #pragma once
 // Lays a score sheet out on paper: a title block with the players and the date, the table
-// of innings with running totals, and the result. Long matches run over several pages, each
-// repeating the table header; the result follows the last inning.
+// of innings with running totals, the result, and the boxes where both players and the
+// referee sign. Long matches run over several pages, each repeating the table header; the
+// result and the signatures follow the last inning. Names are drawn whole: a long one gets
+// a smaller type, then a second line, never an ellipsis.
 //
 // Everything is drawn in a page space of tenths of a millimetre across a 180 mm wide
 // printable area (A4 within 15 mm margins), scaled onto whatever page the device offers, so

@@ -7,8 +7,11 @@
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QTextItem>
 #include <QtTest>
 
 using namespace PrintSheet;
@@ -59,6 +62,89 @@ QSizeF a4At(int dpi)
     return layout.paintRectPixels(dpi).size();
 }
 
+// A page that keeps what is drawn on it: every text item with its box and every rectangle,
+// both in device coordinates.
+struct Drawing {
+    struct Text {
+        QString text;
+        QRectF box;
+    };
+    QList<Text> texts;
+    QList<QRectF> rects;
+};
+
+class RecordingEngine : public QPaintEngine {
+public:
+    Drawing drawn;
+
+    RecordingEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+    bool begin(QPaintDevice *) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState &) override {}
+    Type type() const override { return QPaintEngine::User; }
+    void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {}
+    void drawPath(const QPainterPath &) override {}
+    void drawPolygon(const QPointF *, int, PolygonDrawMode) override {}
+    void drawLines(const QLineF *, int) override {}
+    void drawEllipse(const QRectF &) override {}
+    void drawRects(const QRectF *r, int n) override
+    {
+        for (int i = 0; i < n; ++i)
+            drawn.rects.append(state->transform().mapRect(r[i]));
+    }
+    void drawTextItem(const QPointF &p, const QTextItem &ti) override
+    {
+        const QRectF box(p.x(), p.y() - ti.ascent(), ti.width(), ti.ascent() + ti.descent());
+        drawn.texts.append({ti.text(), state->transform().mapRect(box)});
+    }
+};
+
+class RecordingPage : public QPaintDevice {
+public:
+    explicit RecordingPage(QSize size) : m_size(size) {}
+    QPaintEngine *paintEngine() const override { return &engine; }
+    mutable RecordingEngine engine;
+
+protected:
+    int metric(PaintDeviceMetric m) const override
+    {
+        switch (m) {
+        case PdmWidth: return m_size.width();
+        case PdmHeight: return m_size.height();
+        case PdmWidthMM: return qRound(m_size.width() * 25.4 / 300);
+        case PdmHeightMM: return qRound(m_size.height() * 25.4 / 300);
+        case PdmDepth: return 32;
+        case PdmNumColors: return std::numeric_limits<int>::max();
+        case PdmDpiX: case PdmDpiY: case PdmPhysicalDpiX: case PdmPhysicalDpiY: return 300;
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
+        }
+        return 0;
+    }
+
+private:
+    QSize m_size;
+};
+
+// Records page `page` of `sheet` laid out on A4 at 300 dpi.
+Drawing record(const Sheet &sheet, int page, QSize *size = nullptr)
+{
+    const QSize a4 = a4At(300).toSize();
+    RecordingPage device(a4);
+    {
+        QPainter painter(&device);
+        SheetPainter::paintPage(painter, QRectF(QPointF(0, 0), a4), sheet, page);
+    }
+    if (size)
+        *size = a4;
+    return device.engine.drawn;
+}
+
+QString withoutSpaces(QString s)
+{
+    return s.remove(QLatin1Char(' '));
+}
+
 } // namespace
 
 class TestPrintSheet : public QObject {
@@ -78,6 +164,9 @@ private slots:
     void paginate_isTheSameAtEveryResolution();
     void paintPage_drawsTheSheet_data();
     void paintPage_drawsTheSheet();
+    void longNames_areDrawnWhole_data();
+    void longNames_areDrawnWhole();
+    void signatureBoxes_forBothPlayersAndTheReferee();
 };
 
 void TestPrintSheet::parse_data()
@@ -367,6 +456,98 @@ void TestPrintSheet::paintPage_drawsTheSheet()
     };
     QVERIFY(inked(0, image.height() / 20));
     QVERIFY(inked(image.height() * 19 / 20, image.height()));
+}
+
+void TestPrintSheet::longNames_areDrawnWhole_data()
+{
+    QTest::addColumn<QString>("name1");
+    QTest::addColumn<QString>("name2");
+    QTest::addColumn<int>("innings");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<int>("times"); // how often each name is on that page
+
+    const QString jp = QStringLiteral("Jean-Pierre Dupont-Maximilien de la Tour d'Auvergne");
+    const QString ac = QStringLiteral("Anne-Charlotte Maximilien Lef\u00e8vre-Saint-Exup\u00e9ry");
+    // On a one-page sheet: the card, the table's header, the result and the signature box.
+    QTest::newRow("two long names") << jp << ac << 3 << 0 << 4;
+    QTest::newRow("one word, no place to break") << QStringLiteral("Wolfeschlegelsteinhausenbergerdorffvoralternwarengewissenhaftschaferswessenschafewarenwohlgepflegeundsorgfaltigkeitbeschutzen")
+                                                 << QStringLiteral("Li") << 3 << 0 << 4;
+    // A continuation page: its header and the table's.
+    QTest::newRow("continuation page") << jp << ac << 120 << 1 << 2;
+}
+
+void TestPrintSheet::longNames_areDrawnWhole()
+{
+    QFETCH(QString, name1);
+    QFETCH(QString, name2);
+    QFETCH(int, innings);
+    QFETCH(int, page);
+    QFETCH(int, times);
+
+    Sheet sheet = sheetOf(innings);
+    sheet.name1 = name1;
+    sheet.name2 = name2;
+    QSize size;
+    const Drawing drawn = record(sheet, page, &size);
+    QString all;
+    for (const Drawing::Text &t : drawn.texts) {
+        QVERIFY2(!t.text.contains(QChar(0x2026)), qPrintable(t.text)); // no ellipsis anywhere
+        QVERIFY2(t.box.left() >= -1 && t.box.right() <= size.width() + 1, qPrintable(t.text));
+        all += withoutSpaces(t.text);
+    }
+    QCOMPARE(all.count(withoutSpaces(name1)), times);
+    QCOMPARE(all.count(withoutSpaces(name2)), times);
+    // However long, no text runs into another.
+    for (qsizetype i = 0; i < drawn.texts.size(); ++i)
+        for (qsizetype j = i + 1; j < drawn.texts.size(); ++j) {
+            const QRectF a = drawn.texts[i].box.adjusted(1, 1, -1, -1), b = drawn.texts[j].box.adjusted(1, 1, -1, -1);
+            QVERIFY2(!a.intersects(b), qPrintable(drawn.texts[i].text + QStringLiteral(" / ") + drawn.texts[j].text));
+        }
+}
+
+void TestPrintSheet::signatureBoxes_forBothPlayersAndTheReferee()
+{
+    for (int innings : {0, 25, 120}) {
+        const Sheet sheet = sheetOf(innings);
+        const int last = SheetPainter::pageCount(sheet, a4At(300)) - 1;
+        if (innings <= 25)
+            QCOMPARE(last, 0); // a short match stays on one sheet of paper, signatures included
+        QSize size;
+        const Drawing drawn = record(sheet, last, &size);
+        const qreal mm = size.width() / 180.0;
+        auto textBox = [&drawn](const QString &s) {
+            for (const Drawing::Text &t : drawn.texts)
+                if (t.text == s)
+                    return t.box;
+            return QRectF();
+        };
+        const QRectF result = textBox(QStringLiteral("R\u00e9sultat"));
+        QVERIFY(!result.isNull());
+        const QString captions[3] = {QStringLiteral("Signature du joueur 1"), QStringLiteral("Signature du joueur 2"),
+                                     QStringLiteral("Signature de l'arbitre")};
+        const QString under[3] = {QStringLiteral("Alice"), QStringLiteral("Bruno"), QStringLiteral("Nom :")};
+        qreal previousRight = -1;
+        for (int k = 0; k < 3; ++k) {
+            const QRectF caption = textBox(captions[k]);
+            QVERIFY2(!caption.isNull(), qPrintable(captions[k]));
+            QVERIFY(caption.top() > result.bottom() + 30 * mm); // under the result table
+            // The box right under its caption: room to sign (over 5 cm by 1.5 cm), the name
+            // of whoever signs inside it.
+            QRectF box;
+            for (const QRectF &r : drawn.rects)
+                if (r.width() > 50 * mm && r.height() > 15 * mm && r.left() <= caption.left() + 1
+                    && r.right() >= caption.right() && r.top() >= caption.bottom() - 1 && r.top() < caption.bottom() + 3 * mm)
+                    box = r;
+            QVERIFY2(!box.isNull(), qPrintable(captions[k]));
+            QVERIFY(box.left() > previousRight); // side by side
+            previousRight = box.right();
+            QVERIFY(box.bottom() <= size.height());
+            bool named = false;
+            for (const Drawing::Text &t : drawn.texts)
+                named = named || (t.text == under[k] && box.contains(t.box));
+            QVERIFY2(named, qPrintable(under[k]));
+        }
+    }
 }
 
 QTEST_MAIN(TestPrintSheet)
