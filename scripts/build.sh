@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# One configure, one parallel build of everything (programs, tests, benchmarks).
+# One configure, one parallel build of everything (programs, tests, benchmarks; the
+# programs alone with -DZV_BUILD_TESTS=OFF).
+#   scripts/build.sh [build folder, default build] [cmake options...]
 # ccache is used when it is installed (a developer's machine; CI builds once, without it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
