@@ -1,20 +1,23 @@
 #!/usr/bin/env bash
 # Installs what Zelvano needs on Debian 12, when missing.
-#   scripts/setup.sh run    what building and running the programs needs
-#   scripts/setup.sh test   that, plus the tools the tests use (the default)
+#   scripts/setup.sh run      what building and running the programs needs
+#   scripts/setup.sh package  that, plus what building the Debian packages needs
+#   scripts/setup.sh test     all that, plus the tools the tests use (the default)
 set -euo pipefail
 what=${1:-test}
 run_pkgs=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-translations-l10n qt6-qpa-plugins
           libgl-dev fonts-dejavu-core libxcb-xkb-dev
           qt6-multimedia-dev qt6-websockets-dev qt6-httpserver-dev
           libqt6sql6-sqlite libqt6sql6-psql)
+package_pkgs=(dpkg-dev)
 test_pkgs=(xvfb xauth xdotool imagemagick poppler-utils clang libclang-rt-14-dev
            postgresql chromium chromium-driver sqlite3
-           dpkg-dev fakeroot lintian appstream desktop-file-utils)
+           fakeroot lintian appstream desktop-file-utils curl)
 case $what in
   run) pkgs=("${run_pkgs[@]}") ;;
-  test) pkgs=("${run_pkgs[@]}" "${test_pkgs[@]}") ;;
-  *) echo "setup.sh: 'run' or 'test', not '$what'" >&2; exit 2 ;;
+  package) pkgs=("${run_pkgs[@]}" "${package_pkgs[@]}") ;;
+  test) pkgs=("${run_pkgs[@]}" "${package_pkgs[@]}" "${test_pkgs[@]}") ;;
+  *) echo "setup.sh: 'run', 'package' or 'test', not '$what'" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${pkgs[@]}"; do
