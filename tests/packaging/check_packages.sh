@@ -180,7 +180,10 @@ if has zelvano-club; then
   wait_for 30 curl -fsS -o "$work/club.html" "http://127.0.0.1:$http/" ||
     { cat "$work/club.log"; fail "the club server's page does not answer"; }
   grep -qi '<html' "$work/club.html" || fail "the club server's page is not HTML"
-  say "zelvano-club: http://127.0.0.1:$http/ answers ($(stat -c %s "$work/club.html") bytes)"
+  [ -s /var/lib/zelvano-club/zelvano-club.sqlite ] || fail "no base in /var/lib/zelvano-club"
+  [ "$(stat -c '%a %U %G' /etc/zelvano-club/cle)" = "640 root zelvano-club" ] ||
+    fail "/etc/zelvano-club/cle is $(stat -c '%a %U %G' /etc/zelvano-club/cle)"
+  say "zelvano-club: http://127.0.0.1:$http/ answers ($(stat -c %s "$work/club.html") bytes), base in /var/lib/zelvano-club"
 fi
 
 # --- purge -----------------------------------------------------------------------------
