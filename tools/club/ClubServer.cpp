@@ -214,10 +214,15 @@ bool ClubServer::storeFrame(const QList<QByteArray> &lines, const QString &addre
     const QDateTime now = QDateTime::currentDateTimeUtc();
     int stored = 0, duplicates = 0, failed = 0;
     QString firstError;
+    QStringList names;
     for (const ParsedSheet &s : parsed.sheets) {
         QString error;
         switch (m_store.storeSheet(s, table, address, QStringLiteral("trame"), now, &error)) {
-        case ClubStore::Outcome::Stored: ++stored; break;
+        case ClubStore::Outcome::Stored:
+            ++stored;
+            if (names.size() < 3)
+                names << QStringLiteral("« ") + s.name1 + QStringLiteral(" – ") + s.name2 + QStringLiteral(" »");
+            break;
         case ClubStore::Outcome::Duplicate: ++duplicates; break;
         case ClubStore::Outcome::Failed:
             ++failed;
@@ -226,13 +231,16 @@ bool ClubServer::storeFrame(const QList<QByteArray> &lines, const QString &addre
             break;
         }
     }
-    *storedText = QStringLiteral("%1 feuilles enregistrées, %2 déjà connues%3%4")
-                      .arg(stored)
-                      .arg(duplicates)
-                      .arg(table.isEmpty() ? QString() : QStringLiteral(" (table « %1 »)").arg(table))
-                      .arg(parsed.skippedLines
-                               ? QStringLiteral(", %1 lignes illisibles ignorées").arg(parsed.skippedLines)
-                               : QString());
+    // One pass of arg(): a name holding "%1" stays as it is.
+    *storedText = QStringLiteral("%1 feuilles enregistrées%5, %2 déjà connues%3%4")
+                      .arg(QString::number(stored), QString::number(duplicates),
+                           table.isEmpty() ? QString() : QStringLiteral(" (table « ") + table + QStringLiteral(" »)"),
+                           parsed.skippedLines ? QStringLiteral(", %1 lignes illisibles ignorées").arg(parsed.skippedLines)
+                                               : QString(),
+                           names.isEmpty() ? QString()
+                                           : QStringLiteral(" (") + names.join(QStringLiteral(", "))
+                                                 + (stored > names.size() ? QStringLiteral(", …") : QString())
+                                                 + QStringLiteral(")"));
     emit frameStored(stored, duplicates);
     if (failed) {
         *errorText = QStringLiteral("%1 feuilles sur %2 non enregistrées : %3")

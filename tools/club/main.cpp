@@ -10,6 +10,7 @@
 #include <QFile>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <cstdio>
 
 namespace {
@@ -25,6 +26,13 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zelvano-club"));
     std::signal(SIGPIPE, SIG_IGN);
+    // Up to 2000 browsers and 256 senders at once: the usual soft limit of 1024 open files
+    // would refuse them before our own bounds do.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
 
     QCommandLineParser cli;
     cli.setApplicationDescription(QStringLiteral(
