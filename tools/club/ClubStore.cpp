@@ -68,6 +68,8 @@ ClubStore::~ClubStore() { close(); }
 
 void ClubStore::close()
 {
+    m_insertSheet.reset();
+    m_insertRows.clear();
     if (QSqlDatabase::contains(m_connection)) {
         {
             QSqlDatabase db = QSqlDatabase::database(m_connection, false);
@@ -212,20 +214,24 @@ ClubStore::Outcome ClubStore::storeSheet(const ParsedSheet &sheet, const QString
                                          qint64 *idOut)
 {
     QSqlDatabase db = database();
-    if (!db.transaction()) {
+    if (!m_batch && !db.transaction()) {
         *error = sqlError(QStringLiteral("transaction refusée"), db.lastError());
         return Outcome::Failed;
     }
     auto fail = [&](const QString &what, const QSqlError &e) {
         *error = sqlError(what, e);
-        db.rollback();
+        if (!m_batch)
+            db.rollback();
         return Outcome::Failed;
     };
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral(
-        "INSERT INTO sheets (hash, table_name, peer, source, name1, name2, played_at, "
-        "stamp_text, received_at, total1, total2, innings1, innings2, best1, best2, raw_text) "
-        "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT (hash) DO NOTHING RETURNING id"));
+    if (!m_insertSheet) {
+        m_insertSheet = std::make_unique<QSqlQuery>(db);
+        m_insertSheet->prepare(QStringLiteral(
+            "INSERT INTO sheets (hash, table_name, peer, source, name1, name2, played_at, "
+            "stamp_text, received_at, total1, total2, innings1, innings2, best1, best2, raw_text) "
+            "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT (hash) DO NOTHING RETURNING id"));
+    }
+    QSqlQuery &q = *m_insertSheet;
     q.addBindValue(QString::fromLatin1(sheet.hash()));
     q.addBindValue(text(table));
     q.addBindValue(text(peer));
@@ -247,33 +253,69 @@ ClubStore::Outcome ClubStore::storeSheet(const ParsedSheet &sheet, const QString
     if (!q.exec())
         return fail(QStringLiteral("enregistrement de la feuille refusé"), q.lastError());
     if (!q.next()) {
-        db.rollback();
+        q.finish();
+        if (!m_batch)
+            db.rollback();
         return Outcome::Duplicate;
     }
     const qint64 id = q.value(0).toLongLong();
     q.finish();
-    QSqlQuery rows(db);
-    rows.prepare(QStringLiteral("INSERT INTO innings (sheet_id, n, pts1, pts2) VALUES (?,?,?,?)"));
-    QVariantList ids, ns, p1, p2;
-    for (int i = 0; i < sheet.rows.size(); ++i) {
-        ids << id;
-        ns << i + 1;
-        p1 << nullable(sheet.rows[i].pts1);
-        p2 << nullable(sheet.rows[i].pts2);
-    }
-    if (!ids.isEmpty()) {
-        rows.addBindValue(ids);
-        rows.addBindValue(ns);
-        rows.addBindValue(p1);
-        rows.addBindValue(p2);
-        if (!rows.execBatch())
+    // The innings in statements of up to 200 rows each: one round trip, not one per row.
+    for (qsizetype from = 0; from < sheet.rows.size(); from += 200) {
+        const int n = int(std::min<qsizetype>(200, sheet.rows.size() - from));
+        QSqlQuery &rows = rowsStatement(n);
+        for (int i = 0; i < n; ++i) {
+            const auto &r = sheet.rows[from + i];
+            rows.addBindValue(id);
+            rows.addBindValue(int(from + i + 1));
+            rows.addBindValue(nullable(r.pts1));
+            rows.addBindValue(nullable(r.pts2));
+        }
+        if (!rows.exec())
             return fail(QStringLiteral("enregistrement des reprises refusé"), rows.lastError());
+        rows.finish();
     }
-    if (!db.commit())
+    if (!m_batch && !db.commit())
         return fail(QStringLiteral("validation de la feuille refusée"), db.lastError());
     if (idOut)
         *idOut = id;
     return Outcome::Stored;
+}
+
+QString ClubStore::beginBatch()
+{
+    QSqlDatabase db = database();
+    if (!db.transaction())
+        return sqlError(QStringLiteral("transaction refusée"), db.lastError());
+    m_batch = true;
+    return QString();
+}
+
+QString ClubStore::endBatch(bool commit)
+{
+    QSqlDatabase db = database();
+    m_batch = false;
+    if (commit && !db.commit()) {
+        const QString e = sqlError(QStringLiteral("validation refusée"), db.lastError());
+        db.rollback();
+        return e;
+    }
+    if (!commit)
+        db.rollback();
+    return QString();
+}
+
+QSqlQuery &ClubStore::rowsStatement(int count)
+{
+    auto &slot = m_insertRows[count];
+    if (!slot) {
+        QString sql = QStringLiteral("INSERT INTO innings (sheet_id, n, pts1, pts2) VALUES ");
+        for (int i = 0; i < count; ++i)
+            sql += i ? QStringLiteral(",(?,?,?,?)") : QStringLiteral("(?,?,?,?)");
+        slot = std::make_shared<QSqlQuery>(database());
+        slot->prepare(sql);
+    }
+    return *slot;
 }
 
 QList<StoredSheet> ClubStore::matches(const QString &player, const QString &date, int limit,

@@ -11,7 +11,10 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QHash>
 #include <QSqlDatabase>
+#include <QSqlQuery>
+#include <memory>
 #include <QString>
 
 struct StoredSheet {
@@ -65,6 +68,11 @@ public:
     // sheets of the import, never damage the base, and running the import again adds them.
     QString setFastCommits(bool on);
 
+    // An import groups its sheets: between beginBatch and endBatch, storeSheet opens no
+    // transaction of its own. endBatch(false) rolls the whole batch back.
+    QString beginBatch();
+    QString endBatch(bool commit);
+
     Outcome storeSheet(const ParsedSheet &sheet, const QString &table, const QString &peer,
                        const QString &source, const QDateTime &receivedUtc, QString *error,
                        qint64 *id = nullptr);
@@ -83,6 +91,12 @@ public:
 
 private:
     QString createSchema();
+    QSqlQuery &rowsStatement(int count);
+
+    // Prepared once per connection: on PostgreSQL a prepare is a round trip of its own.
+    std::unique_ptr<QSqlQuery> m_insertSheet;
+    bool m_batch = false;
+    QHash<int, std::shared_ptr<QSqlQuery>> m_insertRows;   // by number of rows
 
     QString m_connection;
     Kind m_kind = Kind::SQLite;

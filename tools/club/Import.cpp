@@ -12,16 +12,40 @@ ImportResult Import::lines(ClubStore &store, const QStringList &lines, const QSt
     // An import can be run again: what a crash cut short is added then, the rest is known.
     QString e = store.setFastCommits(true);
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    for (const ParsedSheet &s : parsed.sheets) {
-        QString error;
-        switch (store.storeSheet(s, QString(QLatin1String("")), QString(QLatin1String("")), source, now, &error)) {
-        case ClubStore::Outcome::Stored: ++r.stored; break;
-        case ClubStore::Outcome::Duplicate: ++r.duplicates; break;
-        case ClubStore::Outcome::Failed:
-            ++r.failed;
-            if (r.error.isEmpty())
-                r.error = error;
-            break;
+    const QString none(QLatin1String(""));
+    // Sheets go in batches of 500, each batch one transaction: a history of ten thousand
+    // sheets is not ten thousand commits. A batch that fails is rolled back and its sheets
+    // are stored again one transaction each, so one bad sheet costs only itself.
+    constexpr qsizetype batch = 500;
+    for (qsizetype from = 0; from < parsed.sheets.size(); from += batch) {
+        const qsizetype to = std::min(from + batch, parsed.sheets.size());
+        int stored = 0, duplicates = 0;
+        bool batched = store.beginBatch().isEmpty();
+        for (qsizetype i = from; batched && i < to; ++i) {
+            QString error;
+            switch (store.storeSheet(parsed.sheets[i], none, none, source, now, &error)) {
+            case ClubStore::Outcome::Stored: ++stored; break;
+            case ClubStore::Outcome::Duplicate: ++duplicates; break;
+            case ClubStore::Outcome::Failed: batched = false; break;
+            }
+        }
+        if (batched && store.endBatch(true).isEmpty()) {
+            r.stored += stored;
+            r.duplicates += duplicates;
+            continue;
+        }
+        store.endBatch(false);
+        for (qsizetype i = from; i < to; ++i) {
+            QString error;
+            switch (store.storeSheet(parsed.sheets[i], none, none, source, now, &error)) {
+            case ClubStore::Outcome::Stored: ++r.stored; break;
+            case ClubStore::Outcome::Duplicate: ++r.duplicates; break;
+            case ClubStore::Outcome::Failed:
+                ++r.failed;
+                if (r.error.isEmpty())
+                    r.error = error;
+                break;
+            }
         }
     }
     store.setFastCommits(false);
