@@ -220,8 +220,9 @@ void IniFile::writeInteger(const QString &section, const QString &key, qint32 va
 
 void IniFile::save() const
 {
-    if (!DurableFile::write(m_path, toBytes()).isEmpty())
-        throw AppError(QStringLiteral("Impossible d'écrire dans %1").arg(m_path));
+    const QString reason = DurableFile::write(m_path, toBytes());
+    if (!reason.isEmpty())
+        throw AppError(QStringLiteral("Impossible d'écrire dans %1").arg(m_path), reason);
 }
 
 void IniFile::loadFromBytes(const QByteArray &bytes)

@@ -251,7 +251,7 @@ void InningsTable::saveToFile(const QString &path)
     const QByteArray bytes = encode(m_store->rows);
     const QString reason = DurableFile::write(path, bytes);
     if (!reason.isEmpty())
-        throw AppError(QStringLiteral("Impossible de créer le fichier \"%1\". %2").arg(path, reason));
+        throw AppError(QStringLiteral("Impossible de créer le fichier \"%1\". %2").arg(path, reason), reason);
 }
 
 void InningsTable::cloneCursor(InningsTable &source)
