@@ -1,6 +1,8 @@
 // Construction, start-up and shut-down, the error guard and the after-change chain.
 #include "FeuilleMain2.h"
 #include "AppError.h"
+#include "DurableFile.h"
+#include "PrintHandoff.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -14,7 +16,18 @@
 #include <QTabWidget>
 #include <QTime>
 
-QString defaultDocumentsDir()
+QString defaultSharedDocumentsDir()
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return QString(); // the platform's own folder is shared by every user already
+#else
+    // A folder shared by every user of the machine when an installer made one for us.
+    return QStringLiteral("/var/lib/zelvano");
+#endif
+}
+
+namespace {
+QString defaultUserDocumentsDir()
 {
 #if defined(Q_OS_WIN)
     const QString pub = qEnvironmentVariable("PUBLIC");
@@ -24,18 +37,46 @@ QString defaultDocumentsDir()
 #elif defined(Q_OS_MACOS)
     return QStringLiteral("/Users/Shared");
 #else
-    // A folder shared by every user of the machine when an installer made one for us.
-    const QFileInfo shared(QStringLiteral("/var/lib/zelvano"));
-    if (shared.isDir() && shared.isWritable())
-        return shared.absoluteFilePath();
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 #endif
+}
+}
+
+DocumentsFolder chooseDocumentsFolder(const QString &sharedDir, const QString &userDir)
+{
+    if (sharedDir.isEmpty())
+        return {userDir, {}};
+    const QFileInfo shared(sharedDir);
+    if (!shared.exists())
+        return {userDir, {}};
+    // Tried for real: the permission bits do not tell about a read-only medium, an ACL or
+    // a full disk.
+    const QString reason = shared.isDir() ? DurableFile::probeFolder(shared.absoluteFilePath())
+                                          : QStringLiteral("Ce n'est pas un dossier.");
+    if (reason.isEmpty())
+        return {shared.absoluteFilePath(), {}};
+    return {userDir,
+            QStringLiteral("Le dossier partagé \"%1\" existe mais ce compte ne peut pas y écrire. %2\n"
+                           "La feuille, l'historique et les réglages sont enregistrés à la place dans :\n%3\n"
+                           "Ce n'est pas la feuille partagée : donnez à ce compte le droit d'écrire dans \"%1\" "
+                           "pour la retrouver.")
+                .arg(QDir::toNativeSeparators(sharedDir), reason, QDir::toNativeSeparators(userDir))};
+}
+
+QString defaultDocumentsDir()
+{
+    return chooseDocumentsFolder(defaultSharedDocumentsDir(), defaultUserDocumentsDir()).path;
 }
 
 TMainFrm::TMainFrm(TMainFrmEnv env, QWidget *parent) : QWidget(parent), m_env(std::move(env))
 {
-    if (m_env.documentsDir.isNull())
-        m_env.documentsDir = defaultDocumentsDir();
+    if (m_env.documentsDir.isNull()) {
+        const DocumentsFolder chosen = chooseDocumentsFolder(
+            m_env.sharedDocumentsDir.isNull() ? defaultSharedDocumentsDir() : m_env.sharedDocumentsDir,
+            m_env.userDocumentsDir.isNull() ? defaultUserDocumentsDir() : m_env.userDocumentsDir);
+        m_env.documentsDir = chosen.path;
+        m_folderWarning = chosen.warning;
+    }
     if (m_env.applicationDir.isNull())
         m_env.applicationDir = QCoreApplication::applicationDirPath();
     if (!m_env.clock)
@@ -59,6 +100,7 @@ TMainFrm::TMainFrm(TMainFrmEnv env, QWidget *parent) : QWidget(parent), m_env(st
     Feuille->afterDelete = [this] { FeuilleAfterPost(); };
 
     buildUi();
+    buildSaveNotice();
     connectHandlers();
     buildLiveUi();
     RectangleFondTab->installEventFilter(this);
@@ -142,20 +184,22 @@ void TMainFrm::FormCreate(QObject *Sender)
     btnClockClick(nullptr);
     imgPauseChronoClick(nullptr);
     guard([&] { Feuille->last(); });
+    if (!m_folderWarning.isEmpty())
+        m_dialogs->message(DlgKind::Warning, m_folderWarning, {DlgButton::Ok});
 }
 
 // A crash or power cut between the creation of a save's temporary file and its rename
-// leaves that file behind ("FeuilleMatch.bin.Ab12Cd"); the real files are whole either way.
+// leaves that file behind ("FeuilleMatch.bin.zelvano-tmp-3fa9c2e1b7d4"); the real files are
+// whole either way. Only names that our durable writes make are removed: a person's own
+// copies ("FeuilleMatch.txt.backup", "FeuilleMatch.ini.saison") stay where they are.
 void TMainFrm::removeStaleTemporaryFiles()
 {
     const QFileInfo backup(BackupBin);
-    const QRegularExpression stale(QStringLiteral("^%1\\.(bin|txt|ini)\\.[A-Za-z0-9]{6}$")
-                                       .arg(QRegularExpression::escape(backup.completeBaseName())));
-    QDir dir = backup.absoluteDir();
-    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {
-        if (stale.match(name).hasMatch())
-            dir.remove(name);
-    }
+    const QString base = backup.completeBaseName();
+    DurableFile::removeTemporaries(backup.absolutePath(),
+                                   {backup.fileName(), base + QStringLiteral(".txt"), base + QStringLiteral(".ini"),
+                                    QFileInfo(PrintHandoff::printFilePath(BackupBin)).fileName(),
+                                    QStringLiteral(".zelvano-probe")});
 }
 
 void TMainFrm::loadBackupAtStart()
@@ -189,15 +233,60 @@ void TMainFrm::loadBackupAtStart()
 void TMainFrm::FormDestroy(QObject *)
 {
     m_destroyed = true;
+    // The last change could not be saved: one more try, in case the disk came back.
+    if (!m_backupFailure.isEmpty()) {
+        try {
+            Feuille->saveToFile(BackupBin);
+        } catch (const AppError &) {
+        }
+    }
     guard([&] { WriteIni(); });
 }
 
+// A failed save ends nothing but that save: the change stays in memory, the operation that
+// made it completes (the turn passes, the next inning is appended), and the next save that
+// succeeds writes the whole sheet. The operator sees the error once per operation, when
+// the guard around it ends, and the notice on the scoreboard until a save succeeds.
 void TMainFrm::FeuilleAfterPost()
 {
     UpdateStats();
     liveChanged();
-    Feuille->saveToFile(BackupBin);
+    try {
+        Feuille->saveToFile(BackupBin);
+    } catch (const AppError &e) {
+        m_backupFailure = e.reason().isEmpty() ? e.message() : e.reason();
+        m_unreportedSave = e.message()
+            + QStringLiteral("\nLe match continue : chaque point reste en mémoire et sera enregistré "
+                             "dès qu'une sauvegarde réussira.");
+        QString reason = m_backupFailure;
+        if (reason.endsWith(QLatin1Char('.')))
+            reason.chop(1);
+        if (reason.size() > 1 && reason.at(1).isLower())
+            reason[0] = reason.at(0).toLower();
+        lblSauvegarde->setText(QStringLiteral("Sauvegarde impossible : ") + reason);
+        lblSauvegarde->show();
+        placeSaveNotice();
+        if (m_guardDepth == 0)
+            reportUnshownSaveError();
+        return;
+    }
     ++m_backupWrites;
+    m_unreportedSave.clear();
+    if (!m_backupFailure.isEmpty()) {
+        m_backupFailure.clear();
+        lblSauvegarde->hide();
+    }
+}
+
+void TMainFrm::reportUnshownSaveError(const QString &thrown)
+{
+    QString message = thrown;
+    if (!m_unreportedSave.isEmpty()) {
+        message = message.isEmpty() ? m_unreportedSave : message + QStringLiteral("\n\n") + m_unreportedSave;
+        m_unreportedSave.clear();
+    }
+    if (!message.isEmpty())
+        m_dialogs->message(DlgKind::Error, message, {DlgButton::Ok});
 }
 
 void TMainFrm::guard(const std::function<void()> &f)
@@ -208,15 +297,68 @@ void TMainFrm::guard(const std::function<void()> &f)
         ~Publish() { w->liveChanged(); }
     } publish{this};
     QString message;
-    try {
-        f();
-        return;
-    } catch (const AppError &e) {
-        message = e.message();
-    } catch (const std::exception &e) {
-        message = QString::fromLocal8Bit(e.what());
+    {
+        struct Depth {
+            int &d;
+            explicit Depth(int &depth) : d(depth) { ++d; }
+            ~Depth() { --d; }
+        } depth(m_guardDepth);
+        try {
+            f();
+        } catch (const AppError &e) {
+            message = e.message();
+        } catch (const std::exception &e) {
+            message = QString::fromLocal8Bit(e.what());
+        }
     }
-    m_dialogs->message(DlgKind::Error, message, {DlgButton::Ok});
+    // A save that failed inside a nested guard is shown once, when the outer one ends.
+    if (m_guardDepth > 0) {
+        if (!message.isEmpty())
+            m_dialogs->message(DlgKind::Error, message, {DlgButton::Ok});
+        return;
+    }
+    reportUnshownSaveError(message);
+}
+
+// The notice fills the empty band at the top of the centre column, above the lap time
+// (down to the innings count while timing is off and the lap time hidden), in the largest
+// bold font whose wrapped text fits the band.
+void TMainFrm::buildSaveNotice()
+{
+    lblSauvegarde = new QLabel(RectangleFondTab);
+    lblSauvegarde->setObjectName(QStringLiteral("lblSauvegarde"));
+    lblSauvegarde->setTextFormat(Qt::PlainText);
+    lblSauvegarde->setWordWrap(true);
+    lblSauvegarde->setAlignment(Qt::AlignCenter);
+    lblSauvegarde->setMargin(3);
+    lblSauvegarde->setAttribute(Qt::WA_TransparentForMouseEvents);
+    lblSauvegarde->setStyleSheet(
+        QStringLiteral("#lblSauvegarde { background: #C62828; color: #FFFFFF; border-radius: 6px; }"));
+    lblSauvegarde->hide();
+}
+
+void TMainFrm::placeSaveNotice()
+{
+    if (!lblSauvegarde || lblSauvegarde->isHidden())
+        return;
+    const int cw = qMax(0, RectangleFondTab->width() - 2 * m_A);
+    const bool timing = Serie && Serie->EnabledChrono();
+    const int bottom = timing ? qRound(m_centreTop) : ReprisesLbl->y();
+    const int bandH = qMax(24, bottom - 6);
+    const QRect r(m_A + 3, 3, qMax(24, cw - 6), bandH);
+    lblSauvegarde->setGeometry(r);
+    const QRect inside = lblSauvegarde->contentsRect().adjusted(3, 3, -3, -3);
+    QFont f = lblSauvegarde->font();
+    f.setBold(true);
+    for (int px = qMax(8, bandH / 2); px >= 6; --px) {
+        f.setPixelSize(px);
+        const QRect need = QFontMetrics(f).boundingRect(QRect(0, 0, inside.width(), 1 << 20),
+                                                        Qt::AlignCenter | Qt::TextWordWrap, lblSauvegarde->text());
+        if (need.width() <= inside.width() && need.height() <= inside.height())
+            break;
+    }
+    lblSauvegarde->setFont(f);
+    lblSauvegarde->raise();
 }
 
 QString TMainFrm::iniPath() const

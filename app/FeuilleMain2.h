@@ -111,7 +111,10 @@ private:
 
 // What the window takes from outside, so tests can replace it.
 struct TMainFrmEnv {
-    QString documentsDir;                 // where the backup and its companions live
+    QString documentsDir;                 // where the backup and its companions live; when
+                                          // null, chosen by chooseDocumentsFolder() from:
+    QString sharedDocumentsDir;           //   the folder shared by all users (null: /var/lib/zelvano)
+    QString userDocumentsDir;             //   the user's documents folder (null: the platform's)
     QString applicationDir;               // where the print program is looked for
     IDialogs *dialogs = nullptr;          // not owned; QtDialogs when null
     MonotonicClock clock;                 // the run's stopwatch
@@ -121,6 +124,15 @@ struct TMainFrmEnv {
     LiveTimings liveTimings;              // reconnect delays of the club server's connection
 };
 
+// The documents folder: the shared one when it exists and can be written, otherwise the
+// user's own. `warning` is the French text to show when the shared folder exists but cannot
+// be used (empty otherwise): the operator must know the sheet is not the shared one.
+struct DocumentsFolder {
+    QString path;
+    QString warning;
+};
+DocumentsFolder chooseDocumentsFolder(const QString &sharedDir, const QString &userDir);
+QString defaultSharedDocumentsDir();
 QString defaultDocumentsDir();
 
 class TMainFrm : public QWidget {
@@ -197,6 +209,8 @@ public:
     void guard(const std::function<void()> &f);
     IDialogs &dialogs() { return *m_dialogs; }
     int backupWrites() const { return m_backupWrites; }
+    // The reason the last save of the backup failed; empty once a save succeeded.
+    const QString &backupFailure() const { return m_backupFailure; }
     void setLocaleForTexts(const QLocale &locale) { m_locale = locale; }
 
     // --- controls (object names as documented) --------------------------------------
@@ -213,6 +227,7 @@ public:
     TLabel *Nom1Lbl, *Total1Lbl, *Chrono1Lbl, *Moyenne1Lbl, *Serie1Lbl, *AutresStatsLbl;
     TLabel *Nom2Lbl, *Total2Lbl, *Chrono2Lbl, *Moyenne2Lbl, *Serie2Lbl;
     TLabel *lblChronoPoint, *ReprisesLbl, *lblSerie;
+    QLabel *lblSauvegarde; // shown while the backup cannot be written
     TLabel *imgPauseChrono, *ImgPlayChrono;
     QToolButton *btnDec, *btnAdd, *btnSetSerie;
     // utilities page
@@ -261,6 +276,10 @@ private:
     qint64 fChrono1 = 0, fChrono2 = 0;
     quint16 fKeyPlus = 37, fKeyMoins = 39, fKeyOK = 38, fKeyChrono = 40;
     int m_backupWrites = 0;
+    QString m_backupFailure;    // reason of the failing backup save, empty when saved
+    QString m_unreportedSave;   // error of a failed save not yet shown to the operator
+    int m_guardDepth = 0;
+    QString m_folderWarning;    // the shared documents folder could not be used
     bool m_destroyed = false;
     bool m_syncingSelection = false;
     // Layout state set by FormResize and applied by relayout().
@@ -277,6 +296,9 @@ private:
     void relayout();
     void loadBackupAtStart();
     void removeStaleTemporaryFiles();
+    void buildSaveNotice();
+    void placeSaveNotice();
+    void reportUnshownSaveError(const QString &thrown = {});
     void afterTableMoved(int index);
     bool inThisWindow(QObject *o) const;
     void dispatchKeyDown(QObject *sender, QKeyEvent *e);

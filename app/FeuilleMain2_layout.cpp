@@ -141,6 +141,7 @@ void TMainFrm::relayout()
     btnDec->move(qRound(RectangleSerieLbl->x() + p.decX), qRound(RectangleSerieLbl->y() + p.decY));
     btnAdd->move(qRound(RectangleSerieLbl->x() + p.addX), qRound(RectangleSerieLbl->y() + p.addY));
     btnSetSerie->move(qRound(RectangleSerieLbl->x() + p.setX), qRound(RectangleSerieLbl->y() + p.setY));
+    placeSaveNotice();
 }
 
 // --- TLabel fitting ----------------------------------------------------------------------

@@ -546,11 +546,11 @@ void tst_CrashKill::killedAtRandomMoments_restartsFromLastOrPreviousChange()
         }
 
         // Nothing but the three files, and the temporary file of a replacement the kill
-        // interrupted between its link and its rename (QSaveFile names it <file>.XXXXXX):
-        // it does no harm to the data, but nothing removes it either, so it is counted.
+        // interrupted between its creation and its rename (<file>.zelvano-tmp-<12 hex>):
+        // it does no harm to the data and the next start removes it, but it is counted.
         if (failure.isEmpty()) {
             static const QRegularExpression temporary(
-                QStringLiteral("^FeuilleMatch\\.(bin|txt|ini)\\.[A-Za-z0-9]{6}$"));
+                QStringLiteral("^FeuilleMatch\\.(bin|txt|ini)\\.zelvano-tmp-[0-9a-f]{12}$"));
             QStringList stray = QDir(chainDir).entryList(QDir::Files | QDir::Hidden);
             stray.removeAll(BackupName);
             stray.removeAll(IniName);

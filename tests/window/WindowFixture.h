@@ -56,6 +56,10 @@ public:
     QDateTime now{QDate(2016, 3, 5), QTime(14, 5)};
     std::unique_ptr<TMainFrm> w;
 
+    WindowFixture() = default;
+    // The documents folder made inside `parent` (a small disk of the test's own).
+    explicit WindowFixture(const QString &parent) : dir(QDir(parent).filePath(QStringLiteral("docs-XXXXXX"))) {}
+
     TMainFrmEnv env()
     {
         TMainFrmEnv e;

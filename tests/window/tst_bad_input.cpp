@@ -117,11 +117,13 @@ private slots:
                    QFile::remove(f.backup());
                    QDir(f.dir.path()).mkdir(QStringLiteral("FeuilleMatch.bin"));
                    f.type(QStringLiteral("4\n"));
-                   QCOMPARE(f.sheet(), QStringLiteral("(7,5) (3,4)")); // kept in memory
+                   // The validation completed in memory: the turn passed, the next inning is there.
+                   QCOMPARE(f.sheet(), QStringLiteral("(7,5) (3,4) (-,-)"));
+                   QVERIFY(f.w->Joueur1());
                    QDir(f.dir.path()).rmdir(QStringLiteral("FeuilleMatch.bin"));
-                   f.type(QStringLiteral("9\n")); // still player 2's turn
+                   f.type(QStringLiteral("9\n")); // player 1's run of the next inning, saved with the rest
                })
-            << "Impossible de créer le fichier" << "--" << "(7,5) (3,9) (-,-)";
+            << "Impossible de créer le fichier" << "--" << "(7,5) (3,4) (9,-)";
     }
     void badInput()
     {

@@ -42,15 +42,17 @@ private slots:
     void startUp_removesTemporaryFilesLeftByACrash()
     {
         WindowFixture f;
-        const QStringList names{"FeuilleMatch.bin.Ab12Cd", "FeuilleMatch.txt.x9Y8z7", "FeuilleMatch.bin.illisible-20261211",
-                                "FeuilleMatch.bin.Ab12C", "autre.bin.Ab12Cd"};
+        // Only the temporary files of our own durable writes go; names a person could
+        // have chosen stay.
+        const QStringList names{"FeuilleMatch.bin.zelvano-tmp-0123456789ab", "FeuilleMatch.txt.zelvano-tmp-abcdef012345",
+                                "FeuilleMatch.bin.illisible-20261211", "FeuilleMatch.bin.Ab12Cd", "autre.bin.Ab12Cd"};
         for (const QString &n : names) {
             QFile file(f.path(n));
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
         f.start();
         const QStringList left = QDir(f.dir.path()).entryList(QDir::Files, QDir::Name);
-        QCOMPARE(left, (QStringList{"FeuilleMatch.bin", "FeuilleMatch.bin.Ab12C", "FeuilleMatch.bin.illisible-20261211",
+        QCOMPARE(left, (QStringList{"FeuilleMatch.bin", "FeuilleMatch.bin.Ab12Cd", "FeuilleMatch.bin.illisible-20261211",
                                     "autre.bin.Ab12Cd"}));
     }
 
@@ -309,12 +311,12 @@ private slots:
         QCOMPARE(f.dialogs.last()->kind, DlgKind::Error);
         QVERIFY(f.dialogs.last()->text.contains(f.backup()));
         QCOMPARE(f.sheet(), QStringLiteral("(7,5) (9,-)"));
-        QVERIFY(f.w->Joueur1()); // the failed save ended the validation before the turn
+        QVERIFY(!f.w->Joueur1()); // the failed save ended nothing but itself: the turn passed
         QCOMPARE(f.w->Total1Lbl->text(), QStringLiteral("16"));
         QVERIFY(QDir(f.dir.path()).rmdir(QStringLiteral("FeuilleMatch.bin")));
         f.play({4});
-        QCOMPARE(f.sheet(), QStringLiteral("(7,5) (4,-)"));
-        QCOMPARE(f.savedSheet(), QStringLiteral("(7,5) (4,-)"));
+        QCOMPARE(f.sheet(), QStringLiteral("(7,5) (9,4) (-,-)"));
+        QCOMPARE(f.savedSheet(), QStringLiteral("(7,5) (9,4) (-,-)"));
     }
 };
 
