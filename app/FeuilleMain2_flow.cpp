@@ -113,9 +113,11 @@ void TMainFrm::Nom1LblClick(QObject *Sender)
     if (!label)
         return;
     m_dialogs->inputQuery(QStringLiteral("Saisir le nom du joueur"), {QStringLiteral("Nom :")}, {label->text()},
-                          [label](bool ok, const QStringList &texts) {
-                              if (ok && !texts.isEmpty())
-                                  label->setText(texts.first());
+                          [this, label](bool ok, const QStringList &texts) {
+                              if (!ok || texts.isEmpty())
+                                  return;
+                              label->setText(texts.first());
+                              WriteIni(); // a crash must not bring the old name back
                           });
 }
 
@@ -126,4 +128,5 @@ void TMainFrm::SwapNames()
     const QString name1 = Nom1Lbl->text();
     Nom1Lbl->setText(Nom2Lbl->text());
     Nom2Lbl->setText(name1);
+    WriteIni();
 }

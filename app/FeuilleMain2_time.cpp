@@ -31,6 +31,9 @@ void TMainFrm::btnClockClick(QObject *Sender)
     Chrono1Lbl->setVisible(btnClockSum->isChecked());
     Chrono2Lbl->setVisible(btnClockSum->isChecked());
     imgPauseChronoClick(nullptr);
+    placeSaveNotice(); // its band grows while the lap time is hidden
+    if (Sender)
+        WriteIni(); // the mode the operator chose survives a crash
 }
 
 void TMainFrm::imgPauseChronoClick(QObject *Sender)
@@ -72,5 +75,6 @@ void TMainFrm::Chrono1LblClick(QObject *Sender)
                                   setChrono1(ms);
                               else
                                   setChrono2(ms);
+                              WriteIni();
                           });
 }

@@ -1,5 +1,6 @@
 // Settings file, history, print hand-off and network sending, through the window.
 #include "WindowFixture.h"
+#include "IniFile.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -70,6 +71,9 @@ quint16 refusedPort()
 }
 }
 
+using Change = std::function<void(WindowFixture &)>;
+Q_DECLARE_METATYPE(Change)
+
 class tst_window_records : public QObject {
     Q_OBJECT
 private slots:
@@ -135,6 +139,50 @@ private slots:
         QCOMPARE(f.w->Chrono2(), -(qint64(1) << 31)); // the file keeps 32 bits
         QCOMPARE(f.w->EditHost->text(), QStringLiteral("127.0.0.1"));
         QVERIFY(f.w->btnClockSum->isChecked());
+    }
+
+    // What the operator types reaches the file at once, not only at exit: a crash in the
+    // middle of a match must not bring the old names back.
+    void settings_writtenRightAfterTheChange_data()
+    {
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("name edited") << Change([](WindowFixture &f) {
+            f.dialogs.inputAnswers = {{true, {QStringLiteral("Zoé Lefèvre")}}};
+            QTest::mouseClick(f.w->Nom2Lbl, Qt::LeftButton);
+        }) << "JOUEURS" << "joueur2" << "Zoé Lefèvre";
+        QTest::newRow("names swapped") << Change([](WindowFixture &f) {
+            f.key(Qt::Key_F3);
+        }) << "JOUEURS" << "joueur1" << "Joueur 2";
+        QTest::newRow("cumulative time corrected") << Change([](WindowFixture &f) {
+            f.dialogs.inputAnswers = {{true, {QStringLiteral("2"), QStringLiteral("5")}}};
+            QTest::mouseClick(f.w->Chrono2Lbl, Qt::LeftButton);
+        }) << "TEMPS" << "Chrono2" << "125000";
+        QTest::newRow("timing mode chosen") << Change([](WindowFixture &f) {
+            QTest::mouseClick(f.w->btnClock, Qt::LeftButton);
+        }) << "TEMPS" << "InChrono" << "1";
+        QTest::newRow("timing switched off") << Change([](WindowFixture &f) {
+            QTest::mouseClick(f.w->btnClockSum, Qt::LeftButton); // pressed at start: released
+        }) << "TEMPS" << "InChrono" << "0";
+    }
+    void settings_writtenRightAfterTheChange()
+    {
+        QFETCH(Change, change);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        WindowFixture f;
+        writeAll(f.path(QStringLiteral("FeuilleMatch.ini")), "[TEMPS]\r\nInChrono=2\r\n");
+        f.start();
+        f.w->show();
+        change(f);
+        QVERIFY(f.dialogs.inputAnswers.empty()); // the dialog the change needs was shown
+        const IniFile ini(f.path(QStringLiteral("FeuilleMatch.ini")));
+        QCOMPARE(ini.value(section, key).value_or(QStringLiteral("(absent)")), value);
+        for (const auto &d : f.dialogs.shown)
+            QVERIFY2(d.kind != DlgKind::Error || d.isInput, qPrintable(d.text));
     }
 
     void settings_unwritable_showsTheMessage()
