@@ -1,9 +1,10 @@
 // The club server's pages in a real headless chromium (driven by chromedriver), served by
-// the real zelvano-club program: the dashboard follows a scoreboard live, the player page
+// the real zelvano-club program: the dashboard follows a scoreboard live (its own live publisher), the player page
 // shows the figures of the stored sheets, two instances on one PostgreSQL base show each
 // other's tables. With ZV_CLUB_SCREENSHOTS=<folder>, the pages are also saved as pictures.
 #include "ClubProcess.h"
 #include "ClubTestUtil.h"
+#include "LivePublisher.h"
 #include "NetSend.h"
 
 #include <QFile>
@@ -14,46 +15,53 @@ using namespace ClubTest;
 
 namespace {
 
-QJsonObject snapshotObject(const QString &table, int seq, const QStringList &names, int t1, int t2,
-                           int innings, int run, int turn)
+// What a scoreboard shows, as its live publisher takes it.
+LiveSnapshot snapshotObject(const QString &table, int, const QStringList &names, int t1, int t2,
+                            int innings, int run, int turn)
 {
-    return {{"type", "snapshot"}, {"version", 1}, {"seq", seq}, {"table", table},
-            {"time", "2026-12-11T15:04:05"}, {"names", QJsonArray{names[0], names[1]}},
-            {"totals", QJsonArray{t1, t2}}, {"innings", innings},
-            {"averages", QJsonArray{innings ? double(t1) / innings : 0.0, innings ? double(t2) / innings : 0.0}},
-            {"generalAverage", innings ? double(t1 + t2) / (2 * innings) : 0.0},
-            {"best", QJsonArray{7, 5}}, {"last", QJsonArray{2, 0}},
-            {"run", run < 0 ? QJsonValue() : QJsonValue(run)}, {"turn", turn},
-            {"lapMs", 12345}, {"chronoMs", QJsonValue()},
-            {"shotClock", QJsonObject{{"left", 32}, {"warning", false}, {"extensions", QJsonArray{1, 1}}}},
-            {"match", QJsonObject{{"active", true}, {"discipline", "3 bandes"}, {"distances", QJsonArray{40, 30}},
-                                  {"limit", 50}, {"remaining", QJsonArray{40 - t1, 30 - t2}}, {"state", "inplay"},
-                                  {"result", QJsonValue()}}}};
+    LiveSnapshot s;
+    s.table = table;
+    s.time = QDateTime::currentDateTime();
+    s.names[0] = names[0];
+    s.names[1] = names[1];
+    s.totals[0] = t1;
+    s.totals[1] = t2;
+    s.played[0] = s.played[1] = innings;
+    s.innings = innings;
+    s.best[0] = 7;
+    s.best[1] = 5;
+    s.last[0] = 2;
+    s.last[1] = 0;
+    if (run >= 0)
+        s.run = run;
+    s.turn = turn;
+    s.lapMs = 12345;
+    s.shotClock = LiveShotClock{32, false, {1, 1}};
+    s.match.active = true;
+    s.match.discipline = QStringLiteral("3 bandes");
+    s.match.distances[0] = 40;
+    s.match.distances[1] = 30;
+    s.match.limit = 50;
+    s.match.remaining[0] = 40 - t1;
+    s.match.remaining[1] = 30 - t2;
+    s.match.state = QStringLiteral("inplay");
+    return s;
 }
 
-// A scoreboard's publishing connection, speaking the live protocol.
+// The scoreboard's own live publisher (records/LivePublisher), publishing one table.
 struct Publisher {
-    QWebSocket ws;
-    bool accepted = false;
+    LivePublisher live;
     bool open(quint16 port, const QString &table)
     {
-        QObject::connect(&ws, &QWebSocket::textMessageReceived, [this](const QString &m) {
-            accepted = accepted || m.contains(QLatin1String("\"accepted\""));
-        });
-        QSignalSpy up(&ws, &QWebSocket::connected);
-        ws.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/live").arg(port)));
-        if (!up.wait(5000))
-            return false;
-        ws.sendTextMessage(QString::fromUtf8(QJsonDocument(QJsonObject{{"type", "hello"}, {"version", 1},
-                                                                       {"table", table}, {"key", ""}})
-                                                 .toJson(QJsonDocument::Compact)));
+        live.configure(QStringLiteral("127.0.0.1"), port, table, QString(), true);
         QElapsedTimer t;
         t.start();
-        while (!accepted && t.elapsed() < 5000)
+        while (live.state() != LiveState::Live && t.elapsed() < 5000)
             QTest::qWait(5);
-        return accepted;
+        return live.state() == LiveState::Live;
     }
-    void send(const QJsonObject &o) { ws.sendTextMessage(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact))); }
+    void send(const LiveSnapshot &s) { live.publish(s); }
+    void stop() { live.configure(QString(), 0, QString(), QString(), false); }
 };
 
 struct Sheet {
@@ -138,7 +146,7 @@ private slots:
                  QStringLiteral("rgb(35, 34, 29)"));
         shot(b, "club-table.png");
         // The scoreboard goes away: the TV says so.
-        p1.ws.close();
+        p1.stop();
         QVERIFY(b.waitFor("return document.querySelector('article.table').classList.contains('hors-ligne')"));
         QVERIFY(b.go(club.url("/overlay/Billard%202")));
         QVERIFY(b.waitFor("const e = document.querySelector('.bande [data-field=\"total2\"]'); return !!e && e.textContent === '22'"));
