@@ -108,7 +108,8 @@ QFont readableFont(QFont font)
 }
 
 void QtDialogs::message(DlgKind kind, const QString &text, const std::vector<DlgButton> &buttons,
-                        std::function<void(DlgButton)> onClose)
+                        std::function<void(DlgButton)> onClose,
+                        std::optional<DlgButton> defaultButton)
 {
     std::vector<DlgButton> offered = buttons;
     if (offered.empty())
@@ -127,6 +128,8 @@ void QtDialogs::message(DlgKind kind, const QString &text, const std::vector<Dlg
             map.emplace_back(button, b);
             if (b == onEscape)
                 box.setEscapeButton(button);
+            if (defaultButton && b == *defaultButton)
+                box.setDefaultButton(button);
         }
         box.exec();
         // The callback runs after the box is gone: it may open the next dialog.
@@ -202,12 +205,14 @@ bool installFrenchTranslations()
 
 void ScriptedDialogs::message(DlgKind kind, const QString &text,
                               const std::vector<DlgButton> &buttons,
-                              std::function<void(DlgButton)> onClose)
+                              std::function<void(DlgButton)> onClose,
+                              std::optional<DlgButton> defaultButton)
 {
     Shown s;
     s.kind = kind;
     s.text = text;
     s.buttons = buttons;
+    s.defaultButton = defaultButton;
     shown.push_back(s);
 
     DlgButton answer = buttons.empty() ? DlgButton::Ok : buttons.back();

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QWidget;
@@ -16,9 +17,11 @@ public:
     virtual ~IDialogs() = default;
     // Modal message box of a kind (title "Avertissement", "Erreur", "Informations",
     // "Confirmer") with the given buttons; onClose receives the button pressed (Cancel or
-    // No when the box is closed otherwise).
+    // No when the box is closed otherwise, Escape included). defaultButton is the one that
+    // Enter presses; without it the toolkit chooses.
     virtual void message(DlgKind kind, const QString &text, const std::vector<DlgButton> &buttons,
-                         std::function<void(DlgButton)> onClose = {}) = 0;
+                         std::function<void(DlgButton)> onClose = {},
+                         std::optional<DlgButton> defaultButton = std::nullopt) = 0;
     // Modal input dialog: caption, one prompt and one prefilled value per field; onClose
     // receives whether OK was pressed and the texts as entered.
     virtual void inputQuery(const QString &caption, const QStringList &prompts,
@@ -34,7 +37,8 @@ public:
     explicit QtDialogs(QWidget *parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget *parent) { m_parent = parent; }
     void message(DlgKind kind, const QString &text, const std::vector<DlgButton> &buttons,
-                 std::function<void(DlgButton)> onClose = {}) override;
+                 std::function<void(DlgButton)> onClose = {},
+                 std::optional<DlgButton> defaultButton = std::nullopt) override;
     void inputQuery(const QString &caption, const QStringList &prompts, const QStringList &values,
                     std::function<void(bool, const QStringList &)> onClose) override;
 
@@ -54,6 +58,7 @@ public:
         DlgKind kind = DlgKind::Information;
         QString text;              // message text, or the input caption
         std::vector<DlgButton> buttons;
+        std::optional<DlgButton> defaultButton; // the button Enter would press
         QStringList prompts;
         QStringList values;
     };
@@ -62,7 +67,8 @@ public:
     std::vector<std::pair<bool, QStringList>> inputAnswers; // consumed front first
 
     void message(DlgKind kind, const QString &text, const std::vector<DlgButton> &buttons,
-                 std::function<void(DlgButton)> onClose = {}) override;
+                 std::function<void(DlgButton)> onClose = {},
+                 std::optional<DlgButton> defaultButton = std::nullopt) override;
     void inputQuery(const QString &caption, const QStringList &prompts, const QStringList &values,
                     std::function<void(bool, const QStringList &)> onClose) override;
     // With no queued answer a message box answers its last button (No, Cancel or OK)

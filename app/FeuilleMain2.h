@@ -25,6 +25,7 @@
 #include "Dialogs.h"
 #include "Feuille2_serie.h"
 #include "InningsTable.h"
+#include "KeyTranslate.h"
 #include "LivePublisher.h"
 
 #include <QDateTime>
@@ -282,6 +283,7 @@ private:
     QString m_folderWarning;    // the shared documents folder could not be used
     bool m_destroyed = false;
     bool m_syncingSelection = false;
+    KeyRepeatDetector m_keyRepeat;
     // Layout state set by FormResize and applied by relayout().
     int m_A = 329, m_B = 169, m_C = 69, m_D = 16;
     double m_centreTop = 10;

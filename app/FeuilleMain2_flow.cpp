@@ -88,7 +88,8 @@ void TMainFrm::btnDelClick(QObject *)
                        [this](DlgButton answer) {
                            if (answer == DlgButton::Yes)
                                Feuille->deleteCurrent();
-                       });
+                       },
+                       DlgButton::No);
 }
 
 void TMainFrm::btnStartClick(QObject *)
@@ -104,7 +105,8 @@ void TMainFrm::btnStartClick(QObject *)
                            setChrono1(0);
                            setChrono2(0);
                            setJoueur1(true);
-                       });
+                       },
+                       DlgButton::No); // Enter out of habit must not empty the sheet
 }
 
 void TMainFrm::Nom1LblClick(QObject *Sender)

@@ -68,8 +68,12 @@ bool TMainFrm::inThisWindow(QObject *o) const
 // - on the utilities page a focused radio button captures the key (RadioPlusKeyDown);
 //   other controls keep the keys they handle, the rest reaches keyPressEvent below;
 // - every real key release clears the key-held flag, whichever window it reaches (a key
-//   released while a question is open must not leave the flag set). X11's auto-repeat
-//   sends release/press pairs: those releases are ignored, so a held key acts once.
+//   released while a question is open must not leave the flag set);
+// - a key pressed in a question or any other window sets the flag too: the question may
+//   close on that press (Enter, Escape) while the key is still held, and its repeats then
+//   reach the scoreboard, where they must do nothing;
+// - the auto-repeat of a held key never acts, whether or not the platform marks it
+//   (KeyRepeatDetector): a held key acts once.
 bool TMainFrm::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == RectangleFondTab && event->type() == QEvent::Resize) {
@@ -87,19 +91,27 @@ bool TMainFrm::eventFilter(QObject *watched, QEvent *event)
         return inThisWindow(watched) && TabControl1->currentWidget() == TabAffichage;
     }
     if (type == QEvent::KeyRelease) {
-        if (!ke->isAutoRepeat()) {
+        if (m_keyRepeat.isRealRelease(*ke)) {
             quint16 key = 0;
             QChar ch;
             FormKeyUp(this, key, ch);
         }
         return inThisWindow(watched) && TabControl1->currentWidget() == TabAffichage;
     }
-    if (!inThisWindow(watched))
+    if (!inThisWindow(watched)) {
+        // Only widgets: the same event reaches the window object first, also for presses
+        // meant for this window.
+        if (qobject_cast<QWidget *>(watched))
+            IsKeyDown = true;
         return false;
+    }
     if (TabControl1->currentWidget() == TabAffichage) {
         if (ke->key() == Qt::Key_Tab || ke->key() == Qt::Key_Backtab)
             return true; // nothing on the scoreboard takes the focus
-        dispatchKeyDown(this, ke);
+        if (m_keyRepeat.isRepeatPress(*ke))
+            IsKeyDown = true; // still held: the pair's release cleared the flag
+        else
+            dispatchKeyDown(this, ke);
         return true;
     }
     auto *radio = qobject_cast<QRadioButton *>(watched);

@@ -167,13 +167,14 @@ void TMainFrm::buildHeader()
         " font-size: 14px; }"
         "#btnStart:hover { background: #F2F6FB; }"));
     auto *bar = new QHBoxLayout(HeaderToolBar);
-    bar->setContentsMargins(9, 0, 0, 0);
+    bar->setContentsMargins(0, 0, 0, 0);
     bar->setSpacing(0);
 
     btnStart = named(new QToolButton(HeaderToolBar), "btnStart");
     btnStart->setText(QStringLiteral("Nouveau match"));
     btnStart->setFocusPolicy(Qt::NoFocus);
     btnStart->setFixedSize(129, 30);
+    btnStart->move(9, 8); // a fixed place at the left of the bar, outside its layout
     btnStart->setToolTip(QStringLiteral("Nouveau match (F2)"));
 
     btnPrint = iconButton(HeaderToolBar, "btnPrint", QStringLiteral(":/icons/printer.svg"),
@@ -197,7 +198,7 @@ void TMainFrm::buildHeader()
     pagesGroup->addButton(btnAffichTabTools);
     btnAffichTabFeuille->setChecked(true);
 
-    bar->addWidget(btnStart, 0, Qt::AlignVCenter);
+    bar->addSpacing(9 + 129); // btnStart's place
     bar->addStretch(1);
     bar->addWidget(btnPrint);
     bar->addSpacing(80);

@@ -158,3 +158,24 @@ VkKey translateKey(const QKeyEvent &event)
     result.key = virtualKeyCode(event.key(), mods.testFlag(Qt::KeypadModifier));
     return result;
 }
+
+bool KeyRepeatDetector::isRealRelease(const QKeyEvent &release)
+{
+    if (release.isAutoRepeat())
+        return false;
+    m_haveRelease = true;
+    m_key = release.key();
+    m_scanCode = release.nativeScanCode();
+    m_timestamp = release.timestamp();
+    return true;
+}
+
+bool KeyRepeatDetector::isRepeatPress(const QKeyEvent &press) const
+{
+    if (press.isAutoRepeat())
+        return true;
+    // Events made up by a program (tests, accessibility tools) may carry no time at all:
+    // only a real timestamp can pair a press with a release.
+    return m_haveRelease && m_timestamp != 0 && press.timestamp() == m_timestamp
+        && press.key() == m_key && press.nativeScanCode() == m_scanCode;
+}

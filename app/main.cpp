@@ -1,6 +1,7 @@
 // The scoreboard's entry: one window, shown maximised, until it is closed.
 #include "Dialogs.h"
 #include "FeuilleMain2.h"
+#include "X11Keyboard.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -9,8 +10,12 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelvano"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Zelvano"));
+    // No display name: the platform would append it to every title ("Erreur — Zelvano"),
+    // and the dialogs' titles are the French kind names alone.
     installFrenchTranslations();
+    // A held key acts once: on X, repeats come as presses only (the key handler also
+    // copes without it).
+    requestDetectableAutoRepeat();
     // Screen orientations matter only on devices that rotate their screen; a desktop
     // session has none to restrict.
     TMainFrm window;

@@ -67,6 +67,7 @@ private slots:
     void scriptedMessage_data();
     void scriptedMessage();
     void scriptedMessage_answersInQueueOrder();
+    void scriptedMessage_recordsTheDefaultButton();
     void scriptedMessage_withoutCallback_isRecorded();
     void scriptedInput_data();
     void scriptedInput();
@@ -134,7 +135,20 @@ void TstDialogs::scriptedMessage()
     QCOMPARE(dialogs.last()->kind, DlgKind::Confirmation);
     QCOMPARE(dialogs.last()->text, QStringLiteral("Nouveau match ?"));
     QVERIFY(dialogs.last()->buttons == buttons);
+    QVERIFY(!dialogs.last()->defaultButton); // none given: the toolkit's choice
     QVERIFY(dialogs.answers.empty());
+}
+
+void TstDialogs::scriptedMessage_recordsTheDefaultButton()
+{
+    ScriptedDialogs dialogs;
+    dialogs.message(DlgKind::Information, QStringLiteral("Effacer ?"), {DlgButton::Yes, DlgButton::No}, {},
+                    DlgButton::No);
+    dialogs.message(DlgKind::Warning, QStringLiteral("Continuer ?"), {DlgButton::Ok, DlgButton::Cancel}, {},
+                    DlgButton::Ok);
+    QCOMPARE(dialogs.count(), 2);
+    QVERIFY(dialogs.shown[0].defaultButton == std::optional<DlgButton>(DlgButton::No));
+    QVERIFY(dialogs.shown[1].defaultButton == std::optional<DlgButton>(DlgButton::Ok));
 }
 
 void TstDialogs::scriptedMessage_answersInQueueOrder()
@@ -246,6 +260,7 @@ void TstDialogs::qtMessage_data()
     QTest::addColumn<QString>("press"); // a button's text, "<Escape>" or "<close>"
     QTest::addColumn<DlgButton>("expected");
     QTest::addColumn<int>("icon");
+    QTest::addColumn<int>("defaultButton"); // a DlgButton, or -1: the toolkit's choice
 
     const Buttons yesNo{DlgButton::Yes, DlgButton::No};
     const Buttons okCancel{DlgButton::Ok, DlgButton::Cancel};
@@ -253,24 +268,40 @@ void TstDialogs::qtMessage_data()
     const QStringList ouiNon{"Oui", "Non"};
     const QStringList okAnnuler{"OK", "Annuler"};
     QTest::newRow("confirmation, Oui") << DlgKind::Confirmation << yesNo << ouiNon << "Oui"
-                                       << DlgButton::Yes << int(QMessageBox::Question);
+                                       << DlgButton::Yes << int(QMessageBox::Question) << -1;
     QTest::newRow("confirmation, Non") << DlgKind::Confirmation << yesNo << ouiNon << "Non"
-                                       << DlgButton::No << int(QMessageBox::Question);
+                                       << DlgButton::No << int(QMessageBox::Question) << -1;
     QTest::newRow("confirmation, Escape gives No") << DlgKind::Confirmation << yesNo << ouiNon
                                                    << "<Escape>" << DlgButton::No
-                                                   << int(QMessageBox::Question);
+                                                   << int(QMessageBox::Question) << -1;
     QTest::newRow("warning, OK") << DlgKind::Warning << okCancel << okAnnuler << "OK"
-                                 << DlgButton::Ok << int(QMessageBox::Warning);
+                                 << DlgButton::Ok << int(QMessageBox::Warning) << -1;
     QTest::newRow("warning, Annuler") << DlgKind::Warning << okCancel << okAnnuler << "Annuler"
-                                      << DlgButton::Cancel << int(QMessageBox::Warning);
+                                      << DlgButton::Cancel << int(QMessageBox::Warning) << -1;
     QTest::newRow("warning, closed gives Cancel") << DlgKind::Warning << okCancel << okAnnuler
                                                   << "<close>" << DlgButton::Cancel
-                                                  << int(QMessageBox::Warning);
+                                                  << int(QMessageBox::Warning) << -1;
     QTest::newRow("error, OK") << DlgKind::Error << ok << QStringList{"OK"} << "OK"
-                               << DlgButton::Ok << int(QMessageBox::Critical);
+                               << DlgButton::Ok << int(QMessageBox::Critical) << -1;
     QTest::newRow("information, Escape gives Ok") << DlgKind::Information << ok
                                                   << QStringList{"OK"} << "<Escape>"
-                                                  << DlgButton::Ok << int(QMessageBox::Information);
+                                                  << DlgButton::Ok << int(QMessageBox::Information) << -1;
+    // The new-match and delete questions: Enter out of habit answers No, not Yes.
+    const int no = int(DlgButton::No);
+    QTest::newRow("default Non, Return gives No") << DlgKind::Information << yesNo << ouiNon << "<Return>"
+                                                  << DlgButton::No << int(QMessageBox::Information) << no;
+    QTest::newRow("default Non, Enter gives No") << DlgKind::Information << yesNo << ouiNon << "<Enter>"
+                                                 << DlgButton::No << int(QMessageBox::Information) << no;
+    QTest::newRow("default Non, Escape gives No") << DlgKind::Information << yesNo << ouiNon << "<Escape>"
+                                                  << DlgButton::No << int(QMessageBox::Information) << no;
+    QTest::newRow("default Non, Tab to Oui then Return gives Yes")
+        << DlgKind::Information << yesNo << ouiNon << "<Tab><Return>" << DlgButton::Yes
+        << int(QMessageBox::Information) << no;
+    QTest::newRow("default Non, Oui clicked") << DlgKind::Information << yesNo << ouiNon << "Oui"
+                                              << DlgButton::Yes << int(QMessageBox::Information) << no;
+    QTest::newRow("default Oui, Return gives Yes") << DlgKind::Information << yesNo << ouiNon << "<Return>"
+                                                   << DlgButton::Yes << int(QMessageBox::Information)
+                                                   << int(DlgButton::Yes);
 }
 
 void TstDialogs::qtMessage()
@@ -281,6 +312,7 @@ void TstDialogs::qtMessage()
     QFETCH(QString, press);
     QFETCH(DlgButton, expected);
     QFETCH(int, icon);
+    QFETCH(int, defaultButton);
 
     const QString text = QStringLiteral("<b>Supprimer</b> la reprise 3 ?");
     QString seenTitle;
@@ -299,8 +331,16 @@ void TstDialogs::qtMessage()
         seenIcon = int(box->icon());
         for (QAbstractButton *b : box->buttons())
             seenButtons << plain(b->text());
-        if (press == QLatin1String("<Escape>")) {
-            QTest::keyClick(box, Qt::Key_Escape);
+        if (press.startsWith(QLatin1Char('<')) && press != QLatin1String("<close>")) {
+            // Keys as the operator presses them, to whatever has the focus in the box.
+            for (const QString &name : press.mid(1, press.size() - 2).split(QStringLiteral("><"))) {
+                const Qt::Key key = name == QLatin1String("Escape") ? Qt::Key_Escape
+                    : name == QLatin1String("Tab")                 ? Qt::Key_Tab
+                    : name == QLatin1String("Enter")               ? Qt::Key_Enter
+                                                                   : Qt::Key_Return;
+                QWidget *target = box->focusWidget() ? box->focusWidget() : box;
+                QTest::keyClick(target, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+            }
             pressed = true;
         } else if (press == QLatin1String("<close>")) {
             box->close();
@@ -314,10 +354,16 @@ void TstDialogs::qtMessage()
     QtDialogs dialogs;
     int calls = 0;
     DlgButton got = DlgButton::Yes;
-    dialogs.message(kind, text, buttons, [&](DlgButton b) {
-        ++calls;
-        got = b;
-    });
+    std::optional<DlgButton> defaultChoice;
+    if (defaultButton >= 0)
+        defaultChoice = DlgButton(defaultButton);
+    dialogs.message(
+        kind, text, buttons,
+        [&](DlgButton b) {
+            ++calls;
+            got = b;
+        },
+        defaultChoice);
     QVERIFY(pressed);
     QCOMPARE(calls, 1);
     QCOMPARE(got, expected);

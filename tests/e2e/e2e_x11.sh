@@ -1,16 +1,23 @@
 #!/bin/bash
 # The installed scoreboard under a real X server, driven by real X key and mouse events.
 #
-#   e2e_x11.sh <build dir> <sheet_dump> <artifacts dir>
+#   e2e_x11.sh <build dir> <sheet_dump> <artifacts dir> [held]
 #
 # Installs the build into a temporary prefix, starts the installed receiving server on
 # 127.0.0.1, then under xvfb-run: plays a few innings with the keyboard (digits, Return,
-# BackSpace, + and -, F3 on the first inning and again on the second), starts a new match
-# with F2 answered by Return (the question's default button is "Oui") and checks the
-# history file byte for byte; plays on, kills the program with SIGKILL, starts it again and
-# sends the sheet that came back to the receiving server from the utilities page, whose
-# host and port fields are typed in. Screenshots of both pages and of the question go to
-# the artifacts folder. Exit code 77 (skipped) when xvfb-run or xdotool is missing.
+# BackSpace, + and -, F3 on the first inning and again on the second); F2 answered by
+# Return (the question's default button is "Non") and by Return held leaves the sheet as
+# it was; starts a new match with F2, Tab to "Oui" and Return, and checks the history file
+# byte for byte; plays on, kills the program with SIGKILL, starts it again and sends the
+# sheet that came back to the receiving server from the utilities page, whose host and
+# port fields are typed in. The dialogs' titles are read from the X server. Screenshots of
+# both pages and of the question go to the artifacts folder.
+#
+# With "held": keys held down for 1.5 s with xdotool keydown/keyup (a digit, "+",
+# Backspace on a run and at 0, Return, the OK key Up) and F2 then Return held for 1 s,
+# HELD_ROUNDS times (default 3); the sheet is checked after each hold: every hold acts once.
+#
+# Exit code 77 (skipped) when xvfb-run or xdotool is missing.
 #
 # Every wait is a poll with a bound; nothing sleeps for a fixed time to let things happen.
 set -u
@@ -24,6 +31,7 @@ fi
 BUILD=$1
 SHEET_DUMP=$2
 ARTIFACTS=$3
+MODE=${4:-}
 
 fail() {
     echo "FAIL: $*" >&2
@@ -82,10 +90,10 @@ if [ "$INNER" = 0 ]; then
     echo "receiving server on 127.0.0.1:$PORT"
 
     export E2E_WORK=$WORK E2E_PREFIX=$PREFIX E2E_PORT=$PORT
-    xvfb-run -a -s "-screen 0 1280x720x24 -nolisten tcp" "$BASH" "$0" --inner "$BUILD" "$SHEET_DUMP" "$ARTIFACTS"
+    xvfb-run -a -s "-screen 0 1280x720x24 -nolisten tcp" "$BASH" "$0" --inner "$BUILD" "$SHEET_DUMP" "$ARTIFACTS" "$MODE"
     status=$?
     if [ "$status" = 0 ]; then
-        echo "PASS: end-to-end under X in ${SECONDS} s; screenshots in $ARTIFACTS"
+        echo "PASS: end-to-end under X${MODE:+ ($MODE)} in ${SECONDS} s; screenshots in $ARTIFACTS"
     else
         echo "receiver said: $(cat "$WORK/receiver.out" "$WORK/receiver.err")"
     fi
@@ -140,6 +148,23 @@ click_at() {
     xdotool mousemove --window "$WINDOW" --sync "$1" "$2" click 1 || fail "click at $1,$2"
 }
 
+# The dialog open over the window, found by its exact title as the X server holds it (no
+# " — Zelvano" appended).
+dialog_titled() { # <title>
+    local id
+    id=$(timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1)
+    [ -n "$id" ] || fail "no dialog titled exactly \"$1\"; windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|')"
+    echo "$id"
+}
+no_dialog() { ! xdotool search --onlyvisible --name '^(Informations|Erreur|Avertissement|Confirmer)$' >/dev/null 2>&1; }
+
+# hold <seconds> <key>: the key held down as a hand holds it; the X server repeats it.
+hold() {
+    xdotool keydown "$2" || fail "xdotool keydown $2"
+    sleep "$1"                           # the time the key is held, not a wait for the program
+    xdotool keyup "$2" || fail "xdotool keyup $2"
+}
+
 shot() {
     if command -v import >/dev/null 2>&1; then
         import -window root "$ARTIFACTS/$1" || echo "note: screenshot $1 failed"
@@ -181,6 +206,40 @@ start_app
 wait_sheet "$TAB"
 [ ! -e "$HISTORY" ] || fail "a first start wrote the history file"
 
+# --- held keys: each hold acts once ---------------------------------------------------------
+if [ "$MODE" = held ]; then
+    ROWS=()                              # the complete innings so far
+    # expect <row>...: the sheet is the complete innings and then the given rows.
+    expect() { wait_sheet "${ROWS[@]}" "$@"; }
+    rounds=${HELD_ROUNDS:-3}
+    holds=0
+    for ((round = 1; round <= rounds; round++)); do
+        hold 1.5 5; keys Return;         expect "5$TAB"            # 5, not 555555
+        hold 1.5 plus; keys Return;      expect "5${TAB}1" "$TAB"  # one point
+        keys 5 7; hold 1.5 BackSpace; keys Return
+        expect "5${TAB}1" "5$TAB"                                  # 57 back to 5, once
+        hold 1.5 Return; keys 2 Return                             # one validation of "--"
+        expect "5${TAB}1" "5${TAB}0" "2$TAB"
+        hold 1.5 Up; keys 3 Return                                 # the OK key: once
+        expect "5${TAB}1" "5${TAB}0" "2${TAB}0" "3$TAB"
+        hold 1.5 BackSpace; keys 4 Return                          # at 0: one entry back
+        expect "5${TAB}1" "5${TAB}0" "2${TAB}0" "4$TAB"
+        keys F2
+        dialog_titled Informations >/dev/null
+        hold 1 Return                                              # "Non", then repeats
+        poll 10 "the question to close" no_dialog
+        keys Return                                                # acts at once: 0
+        expect "5${TAB}1" "5${TAB}0" "2${TAB}0" "4${TAB}0" "$TAB"
+        [ ! -e "$HISTORY" ] || fail "F2 then Return held wrote the history file"
+        ROWS+=("5${TAB}1" "5${TAB}0" "2${TAB}0" "4${TAB}0")
+        holds=$((holds + 7))
+        echo "round $round: 7 holds, each acted once"
+    done
+    shot held-keys.png
+    echo "held keys: $holds holds ($((rounds * 6)) of 1.5 s, $rounds of F2 then Return for 1 s), all acted once"
+    exit 0
+fi
+
 # --- a match played with the keyboard ----------------------------------------------------
 keys 7 Return
 wait_sheet "7$TAB"
@@ -198,12 +257,30 @@ keys KP_Add KP_Add KP_Add KP_Subtract Return   # 2, with the keypad's + and -
 wait_sheet "7${TAB}15" "10${TAB}0" "2$TAB"
 shot scoreboard.png
 
-# --- new match: F2, the question answered with Return ------------------------------------
+# --- F2 by mistake, then Return out of habit: the question's default is "Non" ----------
+sheet_before=$("$SHEET_DUMP" "$BACKUP")
 keys F2
-QUESTION=$(timeout 10 xdotool search --sync --onlyvisible --name '^Informations' | head -n 1)
-[ -n "$QUESTION" ] || fail "F2 did not ask \"Effacer les données actuelles ?\""
+QUESTION=$(dialog_titled Informations)
 shot question.png
-keys Return                              # the default button, "Oui"
+keys Return
+poll 10 "the question to close" no_dialog
+keys F2
+QUESTION=$(dialog_titled Informations)
+hold 1 Return                            # closes the question, then repeats on the sheet
+poll 10 "the question to close" no_dialog
+[ "$("$SHEET_DUMP" "$BACKUP")" = "$sheet_before" ] || fail "F2 then Return changed the sheet: $("$SHEET_DUMP" "$BACKUP")"
+[ ! -e "$HISTORY" ] || fail "F2 then Return wrote the history file"
+keys F2
+QUESTION=$(dialog_titled Informations)
+keys Escape                              # Escape answers "Non"
+poll 10 "the question to close" no_dialog
+keys 4 BackSpace                         # the keys act again at once (4, then taken back)
+[ "$("$SHEET_DUMP" "$BACKUP")" = "$sheet_before" ] || fail "Escape changed the sheet"
+
+# --- new match: F2, Tab to "Oui", Return ---------------------------------------------------
+keys F2
+QUESTION=$(dialog_titled Informations)
+keys Tab Return
 history_written() { [ -s "$HISTORY" ]; }
 poll 15 "the history file" history_written
 wait_sheet "$TAB"

@@ -115,6 +115,117 @@ private slots:
         QVERIFY(!f.w->IsKeyDown);
     }
 
+    // A key held for about a second as an X server without detectable auto-repeat sends
+    // it: the press, then every 33 ms a release and a press with the same timestamp, which
+    // Qt's xcb plugin marks as a repeat only now and then; then the real release. Times
+    // are X server milliseconds; the OK key's time of day follows them.
+    static QList<QKeyEvent *> heldAsX11(Qt::Key key, const QString &text, quint32 scanCode, quint64 start,
+                                         Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QList<QKeyEvent *> events;
+        auto make = [&](QEvent::Type type, quint64 time, bool marked) {
+            auto *e = new QKeyEvent(type, key, mods, scanCode, 0, 0, text, marked);
+            e->setTimestamp(time);
+            events << e;
+        };
+        make(QEvent::KeyPress, start, false);
+        quint64 t = start + 660;
+        for (int i = 0; i < 12; ++i, t += 33) {
+            const bool marked = i % 5 == 4; // one pair in five comes marked
+            make(QEvent::KeyRelease, t, marked);
+            make(QEvent::KeyPress, t, marked);
+        }
+        make(QEvent::KeyRelease, t + 10, false);
+        return events;
+    }
+
+    void heldKey_x11Pairs_data()
+    {
+        QTest::addColumn<QString>("before"); // typed first, one press and release per key
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("scanCode");
+        QTest::addColumn<int>("holds");      // held this many times, one after the other
+        QTest::addColumn<QString>("run");
+        QTest::addColumn<QString>("sheet");
+        QTest::newRow("digit 5 held: 5") << "" << Qt::Key_5 << "5" << 14 << 1 << "5" << "(-,-)";
+        QTest::newRow("digit 5 held twice: 55") << "" << Qt::Key_5 << "5" << 14 << 2 << "55" << "(-,-)";
+        QTest::newRow("+ held: one point") << "" << Qt::Key_Plus << "+" << 21 << 1 << "1" << "(-,-)";
+        QTest::newRow("Enter held: one validation") << "7" << Qt::Key_Return << "\r" << 36 << 1 << "--"
+                                                    << "(7,-)";
+        QTest::newRow("OK key held: one validation") << "7" << Qt::Key_Up << "" << 111 << 1 << "--" << "(7,-)";
+        QTest::newRow("Backspace held on 57: one digit") << "57" << Qt::Key_Backspace << "\b" << 22 << 1 << "5"
+                                                         << "(-,-)";
+        QTest::newRow("Backspace held at 0: one entry back")
+            << "5\n3\n" << Qt::Key_Backspace << "\b" << 22 << 1 << "--" << "(5,-)";
+    }
+    void heldKey_x11Pairs()
+    {
+        QFETCH(QString, before);
+        QFETCH(Qt::Key, key);
+        QFETCH(QString, text);
+        QFETCH(int, scanCode);
+        QFETCH(int, holds);
+        WindowFixture f;
+        f.start();
+        f.type(before);
+        for (int h = 0; h < holds; ++h) {
+            const QList<QKeyEvent *> events = heldAsX11(key, text, quint32(scanCode), 100000 + 5000 * h);
+            for (QKeyEvent *e : events) {
+                f.timeOfDay = double(e->timestamp()) / 86400000.0;
+                QApplication::sendEvent(f.w.get(), e);
+            }
+            qDeleteAll(events);
+        }
+        QTEST(f.w->lblSerie->text(), "run");
+        QTEST(f.sheet(), "sheet");
+        QVERIFY(!f.w->IsKeyDown);
+    }
+
+    // Timestamps pair a release only with a press of the same key.
+    void sameTimestamp_otherKey_acts()
+    {
+        WindowFixture f;
+        f.start();
+        auto send = [&](QEvent::Type type, Qt::Key k, const QString &t, quint32 sc, quint64 time) {
+            QKeyEvent e(type, k, Qt::NoModifier, sc, 0, 0, t);
+            e.setTimestamp(time);
+            QApplication::sendEvent(f.w.get(), &e);
+        };
+        send(QEvent::KeyPress, Qt::Key_5, "5", 14, 1000);
+        send(QEvent::KeyRelease, Qt::Key_5, "5", 14, 1200);
+        send(QEvent::KeyPress, Qt::Key_6, "6", 15, 1200);
+        send(QEvent::KeyRelease, Qt::Key_6, "6", 15, 1300);
+        send(QEvent::KeyPress, Qt::Key_6, "6", 15, 1301);
+        send(QEvent::KeyRelease, Qt::Key_6, "6", 15, 1400);
+        QCOMPARE(f.w->lblSerie->text(), QStringLiteral("566"));
+    }
+
+    // A question that closes on the press of Enter leaves Enter held: what it then repeats
+    // on the scoreboard does nothing, and the next key after its release acts.
+    void keyPressedInAnotherWindow_isHeldHere()
+    {
+        WindowFixture f;
+        f.start();
+        f.type(QStringLiteral("7"));
+        QWidget question;
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, 36, 0, 0, QStringLiteral("\r"));
+        press.setTimestamp(2000);
+        QApplication::sendEvent(&question, &press);
+        for (quint64 t = 2500; t < 3000; t += 33) { // repeats, with no release between them
+            QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, 36, 0, 0, QStringLiteral("\r"));
+            repeat.setTimestamp(t);
+            QApplication::sendEvent(f.w.get(), &repeat);
+        }
+        QCOMPARE(f.sheet(), QStringLiteral("(-,-)"));
+        QCOMPARE(f.w->lblSerie->text(), QStringLiteral("7"));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, 36, 0, 0, QStringLiteral("\r"));
+        release.setTimestamp(3010);
+        QApplication::sendEvent(f.w.get(), &release);
+        f.key(Qt::Key_Return);
+        QCOMPARE(f.sheet(), QStringLiteral("(7,-)"));
+    }
+
     void okKey_interval_data()
     {
         QTest::addColumn<QList<double>>("times"); // seconds of the day of each OK press
