@@ -156,6 +156,7 @@ dialog_titled() { # <title>
     [ -n "$id" ] || fail "no dialog titled exactly \"$1\"; windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|')"
     echo "$id"
 }
+no_name_dialog() { ! xdotool search --onlyvisible --name '^Saisir le nom du joueur$' >/dev/null 2>&1; }
 no_dialog() { ! xdotool search --onlyvisible --name '^(Informations|Erreur|Avertissement|Confirmer)$' >/dev/null 2>&1; }
 
 # hold <seconds> <key>: the key held down as a hand holds it; the X server repeats it.
@@ -257,6 +258,13 @@ keys KP_Add KP_Add KP_Add KP_Subtract Return   # 2, with the keypad's + and -
 wait_sheet "7${TAB}15" "10${TAB}0" "2$TAB"
 shot scoreboard.png
 
+# --- the name dialog's caption, exactly --------------------------------------------------
+click_at 150 95                          # the left name label ("Joueur 2" after F3)
+dialog_titled "Saisir le nom du joueur" >/dev/null
+shot name-dialog.png
+keys Escape
+poll 10 "the name dialog to close" no_name_dialog
+
 # --- F2 by mistake, then Return out of habit: the question's default is "Non" ----------
 sheet_before=$("$SHEET_DUMP" "$BACKUP")
 keys F2
@@ -323,6 +331,13 @@ case $FRAME in *incomplet*) fail "the receiving server got an incomplete frame" 
 # After the kill the names are those of a fresh start: the swap was never saved.
 matches_sheet "$FRAME" "Joueur 1" "Joueur 2" "5${TAB}3" "${TAB}" \
     || fail "received frame: $(od -c "$FRAME" | head -n 20)"
+
+# "Affecter touche" with no code captured: an error box titled "Erreur", nothing more.
+click_at $((X0 + 288 + 68)) $((48 + 95 + 22))
+dialog_titled Erreur >/dev/null
+shot error.png
+keys Return
+poll 10 "the error box to close" no_dialog
 
 # A sending writes the settings at once, host and port as typed.
 settings_written() { [ -s "$SETTINGS" ]; }

@@ -141,6 +141,7 @@ private slots:
         QCOMPARE(f.dialogs.last()->text, QStringLiteral("Effacer les données actuelles ?"));
         QCOMPARE(f.dialogs.last()->kind, DlgKind::Information);
         QCOMPARE(f.dialogs.last()->buttons, (std::vector<DlgButton>{DlgButton::Yes, DlgButton::No}));
+        QVERIFY(f.dialogs.last()->defaultButton == DlgButton::No); // Enter out of habit keeps the sheet
         const QString history = f.path(QStringLiteral("FeuilleMatch.txt"));
         if (!yes) {
             QCOMPARE(f.sheet(), QStringLiteral("(7,5) (-,-)"));
@@ -189,6 +190,7 @@ private slots:
         f.dialogs.answers = {DlgButton::No, DlgButton::Yes};
         QTest::mouseClick(f.w->btnDel, Qt::LeftButton);
         QCOMPARE(f.dialogs.last()->text, QStringLiteral("Supprimer la reprise 3 ?"));
+        QVERIFY(f.dialogs.last()->defaultButton == DlgButton::No);
         QCOMPARE(f.sheet(), QStringLiteral("(1,2) (3,4) (5,6) (7,-)"));
         QTest::mouseClick(f.w->btnDel, Qt::LeftButton);
         QCOMPARE(f.sheet(), QStringLiteral("(1,2) (3,4) (7,-)"));

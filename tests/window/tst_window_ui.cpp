@@ -50,6 +50,29 @@ private slots:
         QVERIFY(w.RadioFeuilleEnCours->isChecked());
     }
 
+    // The header bar: "Nouveau match" at a fixed place on the left, the icon buttons from
+    // the right edge, whatever the width.
+    void headerBar_placesItsButtons_data()
+    {
+        QTest::addColumn<QSize>("window");
+        QTest::newRow("design size") << QSize(793, 546);
+        QTest::newRow("1280 x 720") << QSize(1280, 720);
+    }
+    void headerBar_placesItsButtons()
+    {
+        QFETCH(QSize, window);
+        WindowFixture f;
+        TMainFrm &w = f.start();
+        showAt(w, window);
+        const int W = window.width();
+        QCOMPARE(w.btnStart->geometry(), QRect(9, 8, 129, 30));
+        QCOMPARE(w.btnAffichTabTools->geometry(), QRect(W - 80, 0, 80, 48));
+        QCOMPARE(w.btnAffichTabFeuille->geometry(), QRect(W - 160, 0, 80, 48));
+        QCOMPARE(w.btnClock->geometry(), QRect(W - 320, 0, 80, 48));
+        QCOMPARE(w.btnClockSum->geometry(), QRect(W - 400, 0, 80, 48));
+        QCOMPARE(w.btnPrint->geometry(), QRect(W - 560, 0, 80, 48));
+    }
+
     void layout_followsTheWindowSize_data()
     {
         QTest::addColumn<QSize>("window");
