@@ -2,6 +2,7 @@
 // the capture of remote codes and their assignment.
 #include "FeuilleMain2.h"
 #include "KeyTranslate.h"
+#include "X11Keyboard.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -73,11 +74,19 @@ bool TMainFrm::inThisWindow(QObject *o) const
 //   close on that press (Enter, Escape) while the key is still held, and its repeats then
 //   reach the scoreboard, where they must do nothing;
 // - the auto-repeat of a held key never acts, whether or not the platform marks it
-//   (KeyRepeatDetector): a held key acts once.
+//   (KeyRepeatDetector): a held key acts once;
+// - a key released while a question is open may never reach any window (Qt drops the key
+//   events of a window that a question blocks): when the question closes, the X server
+//   tells whether a key is still held, lest the next press be swallowed.
 bool TMainFrm::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == RectangleFondTab && event->type() == QEvent::Resize) {
         guard([&] { FormResize(this); });
+        return false;
+    }
+    if (watched == this && event->type() == QEvent::WindowUnblocked) {
+        if (x11KeyHeld() == false)
+            IsKeyDown = false;
         return false;
     }
     const QEvent::Type type = event->type();

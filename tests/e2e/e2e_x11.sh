@@ -282,8 +282,15 @@ keys F2
 QUESTION=$(dialog_titled Informations)
 keys Escape                              # Escape answers "Non"
 poll 10 "the question to close" no_dialog
-keys 4 BackSpace                         # the keys act again at once (4, then taken back)
-[ "$("$SHEET_DUMP" "$BACKUP")" = "$sheet_before" ] || fail "Escape changed the sheet"
+keys 4 Return                            # the keys act again at once
+wait_sheet "7${TAB}15" "10${TAB}0" "2${TAB}4" "$TAB"
+keys F2                                  # F2 released while the question is open ...
+QUESTION=$(dialog_titled Informations)
+eval "$(xdotool getwindowgeometry --shell "$QUESTION" | sed 's/^/Q_/')"
+xdotool mousemove --sync $((Q_X + Q_WIDTH - 50)) $((Q_Y + Q_HEIGHT - 25)) click 1   # ... "Non" clicked
+poll 10 "the question to close" no_dialog
+keys 3 Return                            # the 3 is not swallowed
+wait_sheet "7${TAB}15" "10${TAB}0" "2${TAB}4" "3$TAB"
 
 # --- new match: F2, Tab to "Oui", Return ---------------------------------------------------
 keys F2
@@ -293,7 +300,7 @@ history_written() { [ -s "$HISTORY" ]; }
 poll 15 "the history file" history_written
 wait_sheet "$TAB"
 cp "$HISTORY" "$ARTIFACTS/history.txt"
-matches_sheet "$HISTORY" "Joueur 2" "Joueur 1" "7${TAB}15" "10${TAB}0" "2${TAB}" \
+matches_sheet "$HISTORY" "Joueur 2" "Joueur 1" "7${TAB}15" "10${TAB}0" "2${TAB}4" "3${TAB}" \
     || fail "history file: $(od -c "$HISTORY" | head -n 20)"
 
 # --- the next match, then a kill ---------------------------------------------------------
