@@ -9,7 +9,8 @@
 # Return (the question's default button is "Non") and by Return held leaves the sheet as
 # it was; starts a new match with F2, Tab to "Oui" and Return, and checks the history file
 # byte for byte; plays on, kills the program with SIGKILL, starts it again and sends the
-# sheet that came back to the receiving server from the utilities page, whose host and
+# sheet that came back (names still swapped: the swap wrote the settings at once) to the
+# receiving server from the utilities page, whose host and
 # port fields are typed in. The dialogs' titles are read from the X server. Screenshots of
 # both pages and of the question go to the artifacts folder.
 #
@@ -307,7 +308,8 @@ matches_sheet "$HISTORY" "Joueur 2" "Joueur 1" "7${TAB}15" "10${TAB}0" "2${TAB}4
 keys 5 Return 3 Return 9                 # the 9 is never validated
 wait_sheet "5${TAB}3" "$TAB"
 stop_app                                 # SIGKILL
-[ ! -e "$SETTINGS" ] || fail "the settings file was written before any sending or exit"
+# The F3 swap wrote the settings at once: the kill keeps the names where they went.
+grep -qi "^joueur1=Joueur 2${CR}\?$" "$SETTINGS" 2>/dev/null || fail "the name swap did not reach the settings: $(cat "$SETTINGS" 2>&1)"
 
 # --- restart: the sheet is back ----------------------------------------------------------
 start_app
@@ -335,8 +337,8 @@ shot utilities.png
 FRAME=$(ls "$WORK/received"/feuille-*.txt | head -n 1)
 cp "$FRAME" "$ARTIFACTS/received.txt"
 case $FRAME in *incomplet*) fail "the receiving server got an incomplete frame" ;; esac
-# After the kill the names are those of a fresh start: the swap was never saved.
-matches_sheet "$FRAME" "Joueur 1" "Joueur 2" "5${TAB}3" "${TAB}" \
+# After the kill the names are still swapped: the swap was saved at once.
+matches_sheet "$FRAME" "Joueur 2" "Joueur 1" "5${TAB}3" "${TAB}" \
     || fail "received frame: $(od -c "$FRAME" | head -n 20)"
 
 # "Affecter touche" with no code captured: an error box titled "Erreur", nothing more.
