@@ -140,6 +140,7 @@ void TMainFrm::FormCreate(QObject *Sender)
 {
     // 1. the run object
     Serie = new TSerie(lblSerie, lblChronoPoint, m_env.clock);
+    attachMatchToSerie();
     // 2. the backup path: the documents folder and "FeuilleMatch.bin"
     QString folder = m_env.documentsDir;
     if (!folder.isEmpty()) {

@@ -27,6 +27,11 @@
 #include "InningsTable.h"
 #include "KeyTranslate.h"
 #include "LivePublisher.h"
+//   FeuilleMain2_match.cpp    the match rules on the scoreboard, the shot clock, "Match :"
+#include "Dialogs.h"
+#include "Feuille2_serie.h"
+#include "InningsTable.h"
+#include "MatchView.h"
 
 #include <QDateTime>
 #include <QLabel>
@@ -52,6 +57,8 @@ class InningsGridModel;
 class LineList;
 class IniFile;
 class QTimer;
+class QVBoxLayout;
+class MatchUi;
 
 // A rectangle with a fill and a border, drawn by itself (panels and background).
 class TRectangle : public QWidget {
@@ -121,6 +128,8 @@ struct TMainFrmEnv {
     MonotonicClock clock;                 // the run's stopwatch
     std::function<double()> timeOfDay;    // fraction of a day, for the OK key's interval
     std::function<QDateTime()> now;       // the sheet's date and time
+    // Plays one of the shot clock's sounds ("warning", "expired"); Qt Multimedia when null.
+    std::function<void(const QString &sound)> playSound;
     bool runFormCreate = true;
     LiveTimings liveTimings;              // reconnect delays of the club server's connection
 };
@@ -260,6 +269,17 @@ public:
               *EditClubCle = nullptr;
     QCheckBox *CheckDirect = nullptr;
     QLabel *lblDirect = nullptr;  // header indicator
+    // --- the match (FeuilleMain2_match.cpp); with no "MATCH" settings nothing changes ---
+    QRadioButton *RadioProlongation = nullptr;
+    quint16 KeyProlongation() const { return fKeyProlongation; }
+    void setKeyProlongation(quint16 value);
+    const MatchSettings &matchSettings() const;
+    // Applies new settings, shows them on the "Match :" section and writes the settings file.
+    void setMatchSettings(const MatchSettings &s);
+    MatchState matchState() const;   // derived from the sheet every time
+    MatchView matchView() const;
+    void btnProlongationClick(QObject *Sender);   // F4 and the remote's "Prolongation"
+    void ShotClockTick();                         // the shot clock's display timer
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -322,4 +342,17 @@ private:
     void clubFieldChanged(QObject *Sender);
     void applyClub();
     void showLiveState();
+    void applyFont(QWidget *w, double pixelSize, bool bold = false);
+
+    quint16 fKeyProlongation = 115;
+    MatchUi *m_match = nullptr; // a child QObject: the match's controls, settings and clock
+    void buildMatchUi(QWidget *content, QVBoxLayout *stack);
+    void attachMatchToSerie();
+    void relayoutMatch();
+    void refreshMatch();
+    bool refuseValidationAfterEnd();
+    void matchNewMatch();
+    void readMatchIni(const IniFile &ini);
+    void writeMatchIni(IniFile &ini);
+    void writePrintMatchFile(const QString &printFile);
 };

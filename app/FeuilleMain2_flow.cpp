@@ -23,10 +23,13 @@ void TMainFrm::setJoueur1(bool value)
         l->setFontColor(Black);
     for (TLabel *l : value ? p2 : p1)
         l->setFontColor(value ? color2 : color1);
+    refreshMatch();
 }
 
 void TMainFrm::btnSetSerieClick(QObject *)
 {
+    if (refuseValidationAfterEnd())
+        return;
     const TEnrSerie run = Serie->Reset();
     Feuille->edit();
     if (Joueur1()) {
@@ -105,6 +108,7 @@ void TMainFrm::btnStartClick(QObject *)
                            setChrono1(0);
                            setChrono2(0);
                            setJoueur1(true);
+                           matchNewMatch();
                        },
                        DlgButton::No); // Enter out of habit must not empty the sheet
 }

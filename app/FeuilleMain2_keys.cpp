@@ -185,6 +185,8 @@ void TMainFrm::FormKeyDown(QObject *, quint16 &Key, QChar &KeyChar)
         Serie->DecValue1();
     } else if (key == KeyChrono()) {
         imgPauseChronoClick(this);
+    } else if (key == KeyProlongation() || key == 115) {
+        btnProlongationClick(this);
     } else if (key == 8) {
         if (Serie->Points() <= 0)
             UndoLastSerie();
@@ -232,6 +234,8 @@ void TMainFrm::btnAffecteRemoteClick(QObject *)
             setKeyOK(code);
         else if (RadioChrono->isChecked())
             setKeyChrono(code);
+        else if (RadioProlongation && RadioProlongation->isChecked())
+            setKeyProlongation(code);
         else
             written = false;
     }

@@ -142,6 +142,7 @@ void TMainFrm::relayout()
     btnAdd->move(qRound(RectangleSerieLbl->x() + p.addX), qRound(RectangleSerieLbl->y() + p.addY));
     btnSetSerie->move(qRound(RectangleSerieLbl->x() + p.setX), qRound(RectangleSerieLbl->y() + p.setY));
     placeSaveNotice();
+    relayoutMatch();
 }
 
 // --- TLabel fitting ----------------------------------------------------------------------

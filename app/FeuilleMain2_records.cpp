@@ -43,6 +43,7 @@ void TMainFrm::ReadIni()
     btnClock->setChecked(mode == 1);
     btnClockSum->setChecked(mode == 2);
     readClubSettings(ini);
+    readMatchIni(ini);
 }
 
 void TMainFrm::WriteIni()
@@ -65,6 +66,7 @@ void TMainFrm::WriteIni()
     ini.writeString(wifi, QStringLiteral("port"), EditPort->text());
     ini.writeInteger(temps, QStringLiteral("InChrono"), btnClock->isChecked() ? 1 : btnClockSum->isChecked() ? 2 : 0);
     writeClubSettings(ini);
+    writeMatchIni(ini);
     ini.save();
 }
 
@@ -115,6 +117,7 @@ void TMainFrm::btnPrintClick(QObject *)
     SheetToStrings(list);
     const QString printFile = PrintHandoff::printFilePath(BackupBin);
     list.saveToFile(printFile);
+    writePrintMatchFile(printFile);
     PrintHandoff::startDetached(PrintHandoff::printProgramPath(m_env.applicationDir), printFile);
 }
 

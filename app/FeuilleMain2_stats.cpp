@@ -100,6 +100,7 @@ void TMainFrm::UpdateStats()
         AutresStatsLbl->setText(QString());
     else
         AutresStatsLbl->setText(AverageText(double(t1) + double(t2), s));
+    refreshMatch();
 }
 
 void TMainFrm::AutresStatsLblClick(QObject *)

@@ -418,6 +418,7 @@ void TMainFrm::buildUtilitiesPage()
     btnprintFeuille = named(new QPushButton(QStringLiteral("Envoyer ..."), LayoutWifi), "btnprintFeuille");
     btnprintFeuille->setGeometry(288, 66, 137, 44);
     stack->addWidget(LayoutWifi);
+    buildMatchUi(content, stack);
 
     Label1 = label(content, "Label1", QString(), Qt::AlignLeft | Qt::AlignTop);
     Label1->setFixedHeight(53);

@@ -15,6 +15,9 @@
 //   unreachable  nothing listens on the port: the scoreboard retries in the background;
 //   silent       a TCP server that accepts and never answers the handshake.
 //
+// The same again with the match rules on (distances far away, so no match ends) and the
+// shot clock running: the rules are evaluated on the whole sheet after every change.
+//
 //   zv_bench_validation [validations] [--live local|unreachable|silent]   (500 by default)
 #include "BenchUtil.h"
 #include "Dialogs.h"
@@ -131,13 +134,20 @@ int errorDialogs(const ScriptedDialogs &d)
     return n;
 }
 
-void measureValidation(int innings, int validations, double medianGoal, double p99Goal)
+void measureValidation(int innings, int validations, double medianGoal, double p99Goal, bool rules = false)
 {
     std::unique_ptr<QTemporaryDir> dir(makeTempDir());
     const QString backup = QDir(dir->path()).filePath(QStringLiteral("FeuilleMatch.bin"));
     writeBackup(backup, innings);
     LiveTarget live;
     live.writeSettings(dir->path());
+    if (rules) {
+        QFile ini(QDir(dir->path()).filePath(QStringLiteral("FeuilleMatch.ini")));
+        if (ini.open(QIODevice::Append)) // after what the live settings wrote, if anything
+            ini.write("\r\n[TEMPS]\r\nInChrono=1\r\n[MATCH]\r\nDiscipline=3 bandes\r\nDistance1=99999\r\n"
+                      "Distance2=90000\r\nLimiteReprises=9999\r\nTempsCoup=30\r\nAlerteCoup=10\r\n"
+                      "Prolongations=3\r\nSon=0\r\n");
+    }
 
     ScriptedDialogs dialogs;
     TMainFrmEnv env;
@@ -158,8 +168,10 @@ void measureValidation(int innings, int validations, double medianGoal, double p
     }
 
     const int rows = w.Feuille->recordCount();
-    std::printf("\nValidation with %d innings on the sheet (%d rows, backup %lld bytes, %s in %s)\n",
-                innings, rows, qlonglong(QFile(backup).size()),
+    if (rules)
+        w.imgPauseChronoClick(&w); // the lap and the shot clock run
+    std::printf("\nValidation with %d innings on the sheet%s (%d rows, backup %lld bytes, %s in %s)\n",
+                innings, rules ? ", match rules and shot clock on" : "", rows, qlonglong(QFile(backup).size()),
                 fileSystemOf(dir->path()).toUtf8().constData(), dir->path().toUtf8().constData());
 
     printLoad("before");
@@ -219,7 +231,9 @@ void measureValidation(int innings, int validations, double medianGoal, double p
     printStats("repaint after the validation (not in the figure)", stats(repaint));
     printLoad("after");
 
-    QString what = QStringLiteral("Validation, %1 innings (Enter -> labels + durable backup)").arg(innings);
+    QString what = QStringLiteral("Validation, %1 innings%2 (Enter -> labels + durable backup)")
+                       .arg(innings)
+                       .arg(rules ? QStringLiteral(", match rules and shot clock on") : QString());
     if (!g_live.isEmpty())
         what += QStringLiteral(", publishing live (%1)").arg(g_live);
     if (p99Goal > 0) {
@@ -311,6 +325,8 @@ int main(int argc, char *argv[])
     if (!g_live.isEmpty())
         return 0;
     measureValidation(1000, validations, 5.0, 0);
+    measureValidation(100, validations, 2.0, 10.0, true);
+    measureValidation(1000, validations, 5.0, 0, true);
     measureSaves(validations);
     return 0;
 }

@@ -212,7 +212,59 @@ bool loadSheet(const QString &path, Sheet *sheet, QString *error)
         *error = QStringLiteral("Le fichier \"%1\" ne peut pas être imprimé.\n%2").arg(path, detail);
         return false;
     }
+    QFile matchFile(info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".ini"));
+    if (matchFile.open(QIODevice::ReadOnly))
+        sheet->match = parseMatchInfo(matchFile.read(64 * 1024));
     return true;
+}
+
+std::optional<MatchInfo> parseMatchInfo(const QByteArray &bytes)
+{
+    MatchInfo m;
+    bool inMatch = false, seen = false;
+    const auto number = [](const QString &v) {
+        bool ok = false;
+        const int n = v.trimmed().toInt(&ok);
+        return ok && n >= 0 ? n : 0;
+    };
+    for (QString line : decodeText(bytes).split(QLatin1Char('\n'))) {
+        line = line.trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inMatch = line.compare(QLatin1String("[MATCH]"), Qt::CaseInsensitive) == 0;
+            seen = seen || inMatch;
+            continue;
+        }
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (!inMatch || eq < 1)
+            continue;
+        const QString key = line.left(eq).trimmed().toLower();
+        QString value = line.mid(eq + 1).trimmed();
+        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+            value = value.mid(1, value.size() - 2);
+        if (key == QLatin1String("discipline"))
+            m.discipline = value;
+        else if (key == QLatin1String("distance1"))
+            m.distance[0] = number(value);
+        else if (key == QLatin1String("distance2"))
+            m.distance[1] = number(value);
+        else if (key == QLatin1String("limitereprises"))
+            m.limiteReprises = number(value);
+        else if (key == QLatin1String("egalisation"))
+            m.egalisation = value.trimmed() != QLatin1String("0");
+        else if (key == QLatin1String("resultat"))
+            m.result = value;
+        else if (key == QLatin1String("pointsmatch1"))
+            m.matchPoints[0] = number(value);
+        else if (key == QLatin1String("pointsmatch2"))
+            m.matchPoints[1] = number(value);
+        else if (key == QLatin1String("meilleuresseries1"))
+            m.bestRuns[0] = value;
+        else if (key == QLatin1String("meilleuresseries2"))
+            m.bestRuns[1] = value;
+    }
+    if (!seen)
+        return std::nullopt;
+    return m;
 }
 
 } // namespace PrintSheet

@@ -15,11 +15,24 @@ struct Inning {
     std::optional<qint32> pts2;
 };
 
+// The rules and the result of a refereed match, from the scoreboard's file beside the print
+// file ("tmp.ini" beside "tmp.txt"); absent when the match was played without rules.
+struct MatchInfo {
+    QString discipline;
+    qint32 distance[2] = {0, 0}; // 0 = no distance
+    qint32 limiteReprises = 0;   // 0 = no limit
+    bool egalisation = true;
+    QString result;              // "Victoire de ...", "Match nul" or "Match en cours"
+    qint32 matchPoints[2] = {0, 0};
+    QString bestRuns[2];         // the two best runs, "12 9"
+};
+
 struct Sheet {
     QString name1;
     QString name2;
     QString date; // as written by the scoreboard, "dd/mm/yyyy hh:nn" with its separators
     QList<Inning> innings;
+    std::optional<MatchInfo> match;
 };
 
 struct PlayerSummary {
@@ -44,7 +57,10 @@ QString decodeText(const QByteArray &bytes);
 
 // On failure `error` receives a French sentence naming the faulty line.
 bool parseSheet(const QByteArray &bytes, Sheet *sheet, QString *error);
-// Reads and parses the file; `error` names the file and the reason.
+// Reads and parses the file; `error` names the file and the reason. The match file beside
+// it is read too when it exists; a missing or unreadable one only leaves `match` empty.
 bool loadSheet(const QString &path, Sheet *sheet, QString *error);
+// The "[MATCH]" section's key=value lines; nullopt when there is none.
+std::optional<MatchInfo> parseMatchInfo(const QByteArray &bytes);
 
 } // namespace PrintSheet

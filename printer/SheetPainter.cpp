@@ -29,14 +29,25 @@ constexpr qreal SummaryGap = 80;
 constexpr qreal SummaryTitleHeight = 80;
 constexpr qreal SummaryRowHeight = 62;
 constexpr int SummaryLines = 4;
-constexpr qreal SummaryHeight = SummaryTitleHeight + SummaryRowHeight * (1 + SummaryLines);
 // Under the result, the boxes in which both players and the referee sign the sheet.
 constexpr qreal SignatureGap = 60;
 constexpr qreal SignatureCaptionHeight = 40;
 constexpr qreal SignatureBoxHeight = 170;
 constexpr qreal SignatureBoxGap = 40;
 constexpr qreal SignatureHeight = SignatureCaptionHeight + SignatureBoxHeight;
-constexpr qreal ResultHeight = SummaryHeight + SignatureGap + SignatureHeight;
+constexpr int MatchLines = 3; // distance, match points, two best runs
+constexpr qreal RulesLineHeight = 50;
+
+qreal summaryHeight(const Sheet &sheet)
+{
+    const int lines = SummaryLines + (sheet.match ? MatchLines : 0);
+    return SummaryTitleHeight + (sheet.match ? RulesLineHeight : 0) + SummaryRowHeight * (1 + lines);
+}
+
+qreal resultHeight(const Sheet &sheet)
+{
+    return summaryHeight(sheet) + SignatureGap + SignatureHeight;
+}
 
 constexpr qreal InningColumn = 240;
 constexpr qreal PlayerColumn = (PageWidth - InningColumn) / 2; // points + running total
@@ -308,9 +319,27 @@ qreal paintTable(QPainter &p, const Sheet &sheet, qreal top, const PageSpan &spa
 
 void paintSummary(QPainter &p, const Sheet &sheet, qreal top)
 {
-    text(p, QRectF(0, top, PageWidth, SummaryTitleHeight - 12), QStringLiteral("Résultat"),
-         Qt::AlignLeft | Qt::AlignBottom, sheetFont(46, true), Ink);
-    const qreal tableTop = top + SummaryTitleHeight;
+    const PrintSheet::MatchInfo *match = sheet.match ? &*sheet.match : nullptr;
+    QString title = QStringLiteral("Résultat");
+    if (match && !match->result.isEmpty())
+        title += QStringLiteral(" : ") + match->result;
+    elidedText(p, QRectF(0, top, PageWidth, SummaryTitleHeight - 12), title, Qt::AlignLeft | Qt::AlignBottom,
+               sheetFont(46, true), Ink);
+    qreal tableTop = top + SummaryTitleHeight;
+    if (match) {
+        // The rules the match was played under, on one line under the title.
+        QStringList rules;
+        if (!match->discipline.isEmpty())
+            rules << match->discipline;
+        rules << (match->limiteReprises > 0 ? QStringLiteral("limite de %1 reprises").arg(match->limiteReprises)
+                                             : QStringLiteral("sans limite de reprises"));
+        if (match->distance[0] > 0 || match->distance[1] > 0)
+            rules << (match->egalisation ? QStringLiteral("reprise d'égalisation jouée")
+                                         : QStringLiteral("sans reprise d'égalisation"));
+        elidedText(p, QRectF(0, tableTop, PageWidth, RulesLineHeight - 8), rules.join(QStringLiteral(" · ")),
+                   Qt::AlignLeft | Qt::AlignVCenter, sheetFont(32), Muted);
+        tableTop += RulesLineHeight;
+    }
     const qreal column = (PageWidth - SummaryLabelColumn) / 2;
     const PrintSheet::PlayerSummary s[2] = {PrintSheet::summarize(sheet, 1), PrintSheet::summarize(sheet, 2)};
 
@@ -329,7 +358,7 @@ void paintSummary(QPainter &p, const Sheet &sheet, qreal top)
     auto best = [](const PrintSheet::PlayerSummary &x) {
         return x.best ? QString::number(*x.best) : QStringLiteral("–");
     };
-    const Line lines[SummaryLines] = {
+    QList<Line> lines = {
         {QStringLiteral("Points"), {QString::number(s[0].total), QString::number(s[1].total)}, true},
         {QStringLiteral("Reprises jouées"), {QString::number(s[0].played), QString::number(s[1].played)}, false},
         {QStringLiteral("Moyenne"),
@@ -337,6 +366,17 @@ void paintSummary(QPainter &p, const Sheet &sheet, qreal top)
          true},
         {QStringLiteral("Meilleure série"), {best(s[0]), best(s[1])}, false},
     };
+    if (match) {
+        auto distance = [](qint32 d) { return d > 0 ? QString::number(d) : QStringLiteral("–"); };
+        auto two = [](const QString &runs) {
+            const QStringList r = runs.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            return r.isEmpty() ? QStringLiteral("–") : r.join(QStringLiteral(" – "));
+        };
+        lines.insert(0, {QStringLiteral("Distance"), {distance(match->distance[0]), distance(match->distance[1])}, false});
+        lines.append({QStringLiteral("Deux meilleures séries"), {two(match->bestRuns[0]), two(match->bestRuns[1])}, false});
+        lines.append({QStringLiteral("Points de match"),
+                      {QString::number(match->matchPoints[0]), QString::number(match->matchPoints[1])}, true});
+    }
     qreal y = tableTop + SummaryRowHeight;
     hline(p, 0, PageWidth, y, Ink, 4);
     for (const Line &line : lines) {
@@ -346,7 +386,7 @@ void paintSummary(QPainter &p, const Sheet &sheet, qreal top)
             text(p, QRectF(SummaryLabelColumn + k * column, y, column, SummaryRowHeight), line.value[k], Qt::AlignCenter,
                  sheetFont(38, line.strong), Ink);
         y += SummaryRowHeight;
-        if (&line != &lines[SummaryLines - 1])
+        if (&line != &lines.back())
             hline(p, 0, PageWidth, y, Hairline, 2);
     }
     vline(p, SummaryLabelColumn, tableTop, y, Frame, 3);
@@ -408,7 +448,7 @@ QList<PageSpan> paginate(const Sheet &sheet, const QSizeF &page)
         }
         const int drawnRows = std::max(remaining, first ? 1 : 0); // "Aucune reprise" takes a row
         const qreal tableBottom = top + TableHeaderHeight + drawnRows * RowHeight;
-        if (tableBottom + SummaryGap + ResultHeight <= bottom) {
+        if (tableBottom + SummaryGap + resultHeight(sheet) <= bottom) {
             pages.append({next, remaining, true});
         } else {
             pages.append({next, remaining, false});
@@ -449,7 +489,7 @@ void paintPage(QPainter &painter, const QRectF &page, const Sheet &sheet, int pa
         y = paintTable(painter, sheet, y, span) + SummaryGap;
     if (span.summary) {
         paintSummary(painter, sheet, y);
-        paintSignatures(painter, sheet, y + SummaryHeight + SignatureGap);
+        paintSignatures(painter, sheet, y + summaryHeight(sheet) + SignatureGap);
     }
     paintFooter(painter, sheet, height, pageIndex, int(pages.size()));
     painter.restore();

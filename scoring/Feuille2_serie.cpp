@@ -84,6 +84,9 @@ void TSerie::SetPoints(qint32 value)
 
 void TSerie::AddCharValue(QChar toAdd)
 {
+    if (allowPoints && toAdd.isDigit()
+        && !allowPoints(qint64(fPoints) * 10 + toAdd.digitValue()))
+        return;
     LapChrono();
     // One character converts only when it is a decimal digit; anything else throws.
     const qint64 digit = strToInt(QString(toAdd));
@@ -102,6 +105,8 @@ void TSerie::DecCharValue()
 
 void TSerie::AddValue1()
 {
+    if (allowPoints && !allowPoints(qint64(fPoints) + 1))
+        return;
     LapChrono();
     if (fPoints == std::numeric_limits<qint32>::max())
         return;
@@ -148,6 +153,10 @@ void TSerie::setEnabledChrono(bool value)
     fMilisecondesSerie = 0;
     if (lblChrono)
         lblChrono->setText(value ? QStringLiteral("00:00") : QString());
+    if (onPausedChanged)
+        onPausedChanged(true);
+    if (onLapRestart)
+        onLapRestart();
 }
 
 bool TSerie::PausedChrono() const
@@ -166,6 +175,8 @@ void TSerie::setPausedChrono(bool value)
         chrono.start();
         Timer->start();
     }
+    if (onPausedChanged)
+        onPausedChanged(value);
     ShowChrono();
 }
 
@@ -178,6 +189,8 @@ void TSerie::LapChrono()
         setPausedChrono(true);
     fMilisecondesSerie += chrono.elapsedMs();
     chrono.reset();
+    if (onLapRestart)
+        onLapRestart();
     if (!wasPaused)
         setPausedChrono(false);
     ShowChrono();
@@ -191,6 +204,8 @@ void TSerie::SetZeroChrono(bool TouteSerie)
     if (!wasPaused)
         setPausedChrono(true);
     chrono.reset();
+    if (onLapRestart)
+        onLapRestart();
     if (TouteSerie)
         fMilisecondesSerie = 0;
     if (!wasPaused)
@@ -212,6 +227,8 @@ TEnrSerie TSerie::Reset()
         result.msecsSerie = fMilisecondesSerie;
         chrono.reset();
         fMilisecondesSerie = 0;
+        if (onLapRestart)
+            onLapRestart();
         if (!wasPaused)
             setPausedChrono(false);
     } else {

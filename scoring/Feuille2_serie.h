@@ -62,6 +62,15 @@ public:
     qint64 creditedMs() const { return fMilisecondesSerie; }
     qint64 lapMs() const { return chrono.elapsedMs(); } // the lap the label shows, to the ms
 
+    // Optional hooks for the match rules and the shot clock; unset, the run behaves as it
+    // always did. allowPoints is asked before a digit or a +1 with the run's new points
+    // and may refuse them (nothing happens then, not even a lap); onLapRestart runs
+    // whenever the lap starts again from zero; onPausedChanged whenever the stopwatch
+    // stops or starts.
+    std::function<bool(qint64 newPoints)> allowPoints;
+    std::function<void()> onLapRestart;
+    std::function<void(bool paused)> onPausedChanged;
+
 private:
     QLabel *lblSerie;
     QLabel *lblChrono;
