@@ -342,8 +342,6 @@ private:
     void clubFieldChanged(QObject *Sender);
     void applyClub();
     void showLiveState();
-    void applyFont(QWidget *w, double pixelSize, bool bold = false);
-
     quint16 fKeyProlongation = 115;
     MatchUi *m_match = nullptr; // a child QObject: the match's controls, settings and clock
     void buildMatchUi(QWidget *content, QVBoxLayout *stack);

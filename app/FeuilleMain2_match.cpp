@@ -86,6 +86,14 @@ QLabel *noticeLabel(QWidget *parent, const char *name, const QString &style)
     return l;
 }
 
+void pixelFont(QWidget *w, double pixelSize, bool bold)
+{
+    QFont f = w->font();
+    f.setPixelSize(qMax(1, qRound(pixelSize)));
+    f.setBold(bold);
+    w->setFont(f);
+}
+
 QSpinBox *spin(QWidget *parent, const char *name, int max, const QString &none, const QString &suffix = {})
 {
     auto *s = named(new QSpinBox(parent), name);
@@ -524,12 +532,12 @@ void TMainFrm::relayoutMatch()
     // In each panel: the points still needed on the bottom row, right of the cumulative
     // time; the extensions left under the name, right of the total.
     for (TLabel *l : {m.lblReste1, m.lblReste2})
-        applyFont(l, D * 0.75, true);
+        pixelFont(l, D * 0.75, true);
     for (TLabel *l : {m.lblProlongations1, m.lblProlongations2})
-        applyFont(l, D * 0.5, true);
+        pixelFont(l, D * 0.5, true);
     // The notices fit the centre column: "Reprise d'égalisation" is the longest, 21 letters.
     for (QLabel *l : {m.lblEgalisation, m.lblMatchNotice})
-        applyFont(l, qMin(D * 0.5, (cw - 20) * 1.6 / 21), true);
+        pixelFont(l, qMin(D * 0.5, (cw - 20) * 1.6 / 21), true);
     for (TRectangle *r : {Rectangle1, Rectangle2}) {
         const int w = r->width();
         const bool left = r == Rectangle1;
@@ -547,7 +555,7 @@ void TMainFrm::relayoutMatch()
     const int span = bottom - top;
     // Under the innings count, above the run panel.
     const int shotH = qRound(span * 0.36);
-    applyFont(m.lblShotClock, qMin(shotH * 0.9, cw * 0.3), true);
+    pixelFont(m.lblShotClock, qMin(shotH * 0.9, cw * 0.3), true);
     m.lblShotClock->setGeometry(A, bottom - shotH, cw, shotH);
     const int noticeH = qRound(m.lblEgalisation->font().pixelSize() * 1.8);
     m.lblEgalisation->setGeometry(A + 10, top, qMax(0, cw - 20), noticeH);

@@ -317,6 +317,13 @@ qreal paintTable(QPainter &p, const Sheet &sheet, qreal top, const PageSpan &spa
     return y;
 }
 
+// One line cut with an ellipsis where it is wider than its box.
+void elidedText(QPainter &p, const QRectF &r, const QString &s, int flags, const QFont &font, const QColor &color)
+{
+    const QFontMetricsF fm(font, p.device());
+    text(p, r, fm.elidedText(s, Qt::ElideRight, r.width()), flags, font, color);
+}
+
 void paintSummary(QPainter &p, const Sheet &sheet, qreal top)
 {
     const PrintSheet::MatchInfo *match = sheet.match ? &*sheet.match : nullptr;
