@@ -1,14 +1,17 @@
 // Live publishing to the club server: the "Club :" section of the utilities page, the
-// header indicator, the settings of section "CLUB" and the snapshot of the scoreboard.
+// header indicator, the settings of section "CLUB" and the snapshot of the scoreboard
+// (with the match rules' state and the shot clock).
 //
 // Every handler runs inside guard(), whose exit and the after-change chain call
 // liveChanged(); a zero-delay timer then builds one snapshot once the handler has
 // returned (a validation that posts twice and turns the turn sends one snapshot, with the
 // new turn) and hands it to the publisher, which never waits for the network. The run
-// timer's ticks publish the lap. With no section "CLUB" in the settings there is no
+// timer's ticks publish the lap; the shot clock's ticks run inside guard(), so its
+// seconds go out as they change. With no section "CLUB" in the settings there is no
 // publisher at all.
 #include "FeuilleMain2.h"
 #include "IniFile.h"
+#include "MatchView.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -30,6 +33,41 @@ std::optional<quint16> clubPortFromText(const QString &text)
     if (!ok || v < 1 || v > 65535)
         return std::nullopt;
     return quint16(v);
+}
+
+// The match as the club's pages show it: rules, state and result.
+LiveMatch liveMatchOf(const MatchView &v, const QString names[2])
+{
+    LiveMatch m;
+    if (!v.rulesActive || v.phase == MatchPhase::Off)
+        return m;
+    m.active = true;
+    m.discipline = v.discipline;
+    m.distances[0] = v.distance[0];
+    m.distances[1] = v.distance[1];
+    m.limit = v.limiteReprises;
+    m.remaining[0] = v.remaining[0];
+    m.remaining[1] = v.remaining[1];
+    switch (v.phase) {
+    case MatchPhase::Equalizing:
+        m.state = QStringLiteral("equalizing");
+        break;
+    case MatchPhase::Finished:
+        m.state = QStringLiteral("finished");
+        break;
+    default:
+        m.state = QStringLiteral("inplay");
+        break;
+    }
+    if (v.phase == MatchPhase::Finished) {
+        LiveResult r;
+        r.winner = v.winner == 0 ? 1 : v.winner == 1 ? 2 : 0;
+        r.points[0] = v.matchPoints[0];
+        r.points[1] = v.matchPoints[1];
+        r.text = r.winner == 0 ? QStringLiteral("Match nul") : QStringLiteral("Victoire de %1").arg(names[r.winner - 1]);
+        m.result = r;
+    }
+    return m;
 }
 
 TLabel *clubLabel(QWidget *parent, const char *name, const QString &text, QRect g)
@@ -292,5 +330,9 @@ LiveSnapshot TMainFrm::liveSnapshot()
         s.chronoMs[0] = Chrono1();
         s.chronoMs[1] = Chrono2();
     }
+    const MatchView v = matchView();
+    s.match = liveMatchOf(v, s.names);
+    if (v.shotClockActive)
+        s.shotClock = LiveShotClock{v.shotSecondsLeft, v.shotWarning, {v.extensionsLeft[0], v.extensionsLeft[1]}};
     return s;
 }

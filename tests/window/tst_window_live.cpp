@@ -339,6 +339,63 @@ private slots:
         QCOMPARE(ints(server.lastSnapshot().value(QStringLiteral("totals"))), QList<int>({8, 0}));
         QCOMPARE(server.connections, 2);
     }
+
+    void matchRulesAndShotClock_arePublished()
+    {
+        LiveTestServer server;
+        QVERIFY(server.listen());
+        WindowFixture f;
+        writeAll(f.path(QStringLiteral("FeuilleMatch.ini")),
+                 clubIni(server.port())
+                     + "[MATCH]\r\nDiscipline=Libre\r\nDistance1=10\r\nDistance2=10\r\nEgalisation=1\r\n");
+        TMainFrm &w = startQuick(f);
+        QTRY_COMPARE_WITH_TIMEOUT(server.snapshots.size(), 1, 5000);
+        QJsonObject m = server.lastSnapshot().value(QStringLiteral("match")).toObject();
+        QCOMPARE(m.value(QStringLiteral("active")).toBool(), true);
+        QCOMPARE(m.value(QStringLiteral("state")).toString(), QStringLiteral("inplay"));
+        QCOMPARE(ints(m.value(QStringLiteral("distances"))), QList<int>({10, 10}));
+        QCOMPARE(m.value(QStringLiteral("limit")), QJsonValue(QJsonValue::Null));
+        QCOMPARE(ints(m.value(QStringLiteral("remaining"))), QList<int>({10, 10}));
+        QCOMPARE(m.value(QStringLiteral("result")), QJsonValue(QJsonValue::Null));
+        QVERIFY(server.lastSnapshot().value(QStringLiteral("shotClock")).isNull());
+
+        f.play({10});
+        QTRY_COMPARE_WITH_TIMEOUT(server.lastSnapshot().value(QStringLiteral("match")).toObject().value(QStringLiteral("state")).toString(),
+                                  QStringLiteral("equalizing"), 5000);
+        f.play({3});
+        QTRY_COMPARE_WITH_TIMEOUT(server.lastSnapshot().value(QStringLiteral("match")).toObject().value(QStringLiteral("state")).toString(),
+                                  QStringLiteral("finished"), 5000);
+        m = server.lastSnapshot().value(QStringLiteral("match")).toObject();
+        QCOMPARE(ints(m.value(QStringLiteral("remaining"))), QList<int>({0, 7}));
+        const QJsonObject result = m.value(QStringLiteral("result")).toObject();
+        QCOMPARE(result.value(QStringLiteral("winner")).toInt(), 1);
+        QCOMPARE(ints(result.value(QStringLiteral("points"))), QList<int>({2, 0}));
+        QCOMPARE(result.value(QStringLiteral("text")).toString(), QStringLiteral("Victoire de Jean"));
+
+        // An undo reopens the match: derived again, published again.
+        f.key(Qt::Key_Backspace);
+        QTRY_COMPARE_WITH_TIMEOUT(server.lastSnapshot().value(QStringLiteral("match")).toObject().value(QStringLiteral("state")).toString(),
+                                  QStringLiteral("equalizing"), 5000);
+        (void)w;
+    }
+
+    void shotClock_isPublishedWhileTimingIsOn()
+    {
+        LiveTestServer server;
+        QVERIFY(server.listen());
+        WindowFixture f;
+        writeAll(f.path(QStringLiteral("FeuilleMatch.ini")),
+                 clubIni(server.port()) + "[TEMPS]\r\nInChrono=1\r\n[MATCH]\r\nTempsCoup=40\r\nProlongations=2\r\n");
+        TMainFrm &w = startQuick(f);
+        QTRY_VERIFY_WITH_TIMEOUT(server.lastSnapshot().value(QStringLiteral("shotClock")).isObject(), 5000);
+        const QJsonObject shot = server.lastSnapshot().value(QStringLiteral("shotClock")).toObject();
+        QCOMPARE(shot.value(QStringLiteral("left")).toInt(), 40);
+        QCOMPARE(shot.value(QStringLiteral("warning")).toBool(), false);
+        QCOMPARE(ints(shot.value(QStringLiteral("extensions"))), QList<int>({2, 2}));
+        QCOMPARE(server.lastSnapshot().value(QStringLiteral("match")).toObject().value(QStringLiteral("active")).toBool(), false);
+        w.btnClock->click(); // timing off: no shot clock
+        QTRY_VERIFY_WITH_TIMEOUT(server.lastSnapshot().value(QStringLiteral("shotClock")).isNull(), 5000);
+    }
 };
 
 QTEST_MAIN(tst_window_live)
