@@ -156,6 +156,52 @@ private slots:
         QCOMPARE(rec->innings, 2 + 1);
     }
 
+    // A history larger than one statement of sheets: each sheet gets its own innings
+    // (none, some with empty fields), a sheet met twice in the file and a sheet already in
+    // the base are not stored again.
+    void import_manySheetsKeepTheirInnings_data() { drivers(); }
+    void import_manySheetsKeepTheirInnings()
+    {
+        openFresh();
+        auto make = [](int i) {
+            QList<QPair<QString, QString>> rows;
+            for (int r = 0; r < i % 5; ++r)
+                rows.append({r == 1 && i % 3 == 0 ? QString() : QString::number((i + r) % 9),
+                             QString::number(i * 7 + r)});
+            return sheet(QStringLiteral("J%1").arg(i), QStringLiteral("Adversaire"),
+                         QStringLiteral("%1/03/2016 14:05").arg(i % 28 + 1, 2, 10, QChar(u'0')), rows);
+        };
+        QString e;
+        QCOMPARE(m_store.storeSheet(parsed(make(10)), "", "", "trame", QDateTime::currentDateTimeUtc(), &e),
+                 ClubStore::Outcome::Stored);
+        QStringList lines;
+        for (int i = 0; i < 300; ++i)
+            lines += make(i);
+        lines += make(5);
+        const ImportResult r = Import::lines(m_store, lines, QStringLiteral("import"));
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QCOMPARE(r.sheets, 301);
+        QCOMPARE(r.stored, 299);
+        QCOMPARE(r.duplicates, 2);
+        QCOMPARE(r.failed, 0);
+        QCOMPARE(m_store.sheetCount(&e), 300);
+        const QList<StoredSheet> all = m_store.matches(QString(), QString(), 1000, &e);
+        QCOMPARE(all.size(), 300);
+        for (const StoredSheet &summary : all) {
+            const int i = summary.name1.mid(1).toInt();
+            const ParsedSheet want = parsed(make(i));
+            const auto got = m_store.sheet(summary.id, &e);
+            QVERIFY2(got, qPrintable(e));
+            QCOMPARE(got->rawText, want.rawText());
+            QCOMPARE(got->rows.size(), want.rows.size());
+            for (qsizetype k = 0; k < want.rows.size(); ++k) {
+                QCOMPARE(got->rows[k].pts1, want.rows[k].pts1);
+                QCOMPARE(got->rows[k].pts2, want.rows[k].pts2);
+            }
+            QCOMPARE(got->total1, want.total(1));
+        }
+    }
+
     void import_unreadableFileIsReported()
     {
         ClubStore store;

@@ -32,6 +32,56 @@ QVariant nullable(const std::optional<int> &v)
     return v ? QVariant(*v) : QVariant(QMetaType(QMetaType::Int));
 }
 
+// The values of one row of `sheets`, in the order of kInsertColumns.
+void bindSheet(QSqlQuery &q, const ParsedSheet &sheet, const QString &hash, const QString &table,
+               const QString &peer, const QString &source, const QDateTime &receivedUtc)
+{
+    q.addBindValue(hash);
+    q.addBindValue(text(table));
+    q.addBindValue(text(peer));
+    q.addBindValue(text(source));
+    q.addBindValue(text(sheet.name1));
+    q.addBindValue(text(sheet.name2));
+    q.addBindValue(sheet.playedAt.isValid()
+                       ? sheet.playedAt.toString(QStringLiteral("yyyy-MM-ddTHH:mm"))
+                       : QString(QLatin1String("")));
+    q.addBindValue(text(sheet.stampText));
+    q.addBindValue(receivedUtc.toUTC().toString(Qt::ISODateWithMs));
+    q.addBindValue(sheet.total(1));
+    q.addBindValue(sheet.total(2));
+    q.addBindValue(sheet.innings(1));
+    q.addBindValue(sheet.innings(2));
+    q.addBindValue(sheet.best(1));
+    q.addBindValue(sheet.best(2));
+    q.addBindValue(text(sheet.rawText()));
+}
+
+const char *kInsertColumns =
+    "INSERT INTO sheets (hash, table_name, peer, source, name1, name2, played_at, "
+    "stamp_text, received_at, total1, total2, innings1, innings2, best1, best2, raw_text) VALUES ";
+const char *kSheetValues = "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+
+// A count cut into statements of `max` rows, then the rest in powers of two: the shapes
+// prepared stay few (a prepared statement lives on the server as long as the connection).
+QList<int> pieces(qsizetype count, int max)
+{
+    QList<int> out;
+    for (; count >= max; count -= max)
+        out.append(max);
+    for (int p = max / 2; p > 0; p /= 2) {
+        if (count >= p) {
+            out.append(p);
+            count -= p;
+        }
+    }
+    return out;
+}
+
+// Up to 128 sheets (2048 values) and 1024 innings (4096 values) a statement: far below
+// the bound values SQLite (32766) and PostgreSQL (65535) take in one statement.
+constexpr int kSheetsPerStatement = 128;
+constexpr int kRowsPerStatement = 1024;
+
 const char *kColumns =
     "id, table_name, peer, source, name1, name2, played_at, stamp_text, received_at, "
     "total1, total2, innings1, innings2, best1, best2";
@@ -70,6 +120,8 @@ void ClubStore::close()
 {
     m_insertSheet.reset();
     m_insertRows.clear();
+    m_insertSheets.clear();
+    m_insertRowArrays.reset();
     if (QSqlDatabase::contains(m_connection)) {
         {
             QSqlDatabase db = QSqlDatabase::database(m_connection, false);
@@ -226,30 +278,11 @@ ClubStore::Outcome ClubStore::storeSheet(const ParsedSheet &sheet, const QString
     };
     if (!m_insertSheet) {
         m_insertSheet = std::make_unique<QSqlQuery>(db);
-        m_insertSheet->prepare(QStringLiteral(
-            "INSERT INTO sheets (hash, table_name, peer, source, name1, name2, played_at, "
-            "stamp_text, received_at, total1, total2, innings1, innings2, best1, best2, raw_text) "
-            "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT (hash) DO NOTHING RETURNING id"));
+        m_insertSheet->prepare(QLatin1String(kInsertColumns) + QLatin1String(kSheetValues)
+                               + QLatin1String(" ON CONFLICT (hash) DO NOTHING RETURNING id"));
     }
     QSqlQuery &q = *m_insertSheet;
-    q.addBindValue(QString::fromLatin1(sheet.hash()));
-    q.addBindValue(text(table));
-    q.addBindValue(text(peer));
-    q.addBindValue(text(source));
-    q.addBindValue(text(sheet.name1));
-    q.addBindValue(text(sheet.name2));
-    q.addBindValue(sheet.playedAt.isValid()
-                       ? sheet.playedAt.toString(QStringLiteral("yyyy-MM-ddTHH:mm"))
-                       : QString(QLatin1String("")));
-    q.addBindValue(text(sheet.stampText));
-    q.addBindValue(receivedUtc.toUTC().toString(Qt::ISODateWithMs));
-    q.addBindValue(sheet.total(1));
-    q.addBindValue(sheet.total(2));
-    q.addBindValue(sheet.innings(1));
-    q.addBindValue(sheet.innings(2));
-    q.addBindValue(sheet.best(1));
-    q.addBindValue(sheet.best(2));
-    q.addBindValue(text(sheet.rawText()));
+    bindSheet(q, sheet, QString::fromLatin1(sheet.hash()), table, peer, source, receivedUtc);
     if (!q.exec())
         return fail(QStringLiteral("enregistrement de la feuille refusé"), q.lastError());
     if (!q.next()) {
@@ -280,6 +313,145 @@ ClubStore::Outcome ClubStore::storeSheet(const ParsedSheet &sheet, const QString
     if (idOut)
         *idOut = id;
     return Outcome::Stored;
+}
+
+bool ClubStore::storeSheets(const QList<ParsedSheet> &sheets, qsizetype from, qsizetype to,
+                            const QString &table, const QString &peer, const QString &source,
+                            const QDateTime &receivedUtc, int *stored, int *duplicates,
+                            QString *error)
+{
+    *stored = *duplicates = 0;
+    // The first of two sheets with one hash is the one kept, as when they come one by one.
+    QList<const ParsedSheet *> unique;
+    QStringList hashes;           // of the sheets in `unique`
+    QHash<QString, qint64> ids;   // hash -> id given by the base, 0 until then
+    unique.reserve(to - from);
+    hashes.reserve(to - from);
+    for (qsizetype i = from; i < to; ++i) {
+        const QString hash = QString::fromLatin1(sheets[i].hash());
+        if (ids.contains(hash)) {
+            ++*duplicates;
+            continue;
+        }
+        ids.insert(hash, 0);
+        unique.append(&sheets[i]);
+        hashes.append(hash);
+    }
+    qsizetype at = 0;
+    for (const int n : pieces(unique.size(), kSheetsPerStatement)) {
+        QSqlQuery &q = sheetsStatement(n);
+        for (int i = 0; i < n; ++i)
+            bindSheet(q, *unique[at + i], hashes[at + i], table, peer, source, receivedUtc);
+        at += n;
+        if (!q.exec()) {
+            *error = sqlError(QStringLiteral("enregistrement des feuilles refusé"), q.lastError());
+            return false;
+        }
+        // Only the sheets written come back; the order of RETURNING is not promised, the
+        // hash says which sheet each id belongs to.
+        while (q.next()) {
+            const auto it = ids.find(q.value(1).toString());
+            if (it == ids.end() || it.value() != 0) {
+                q.finish();
+                *error = QStringLiteral("enregistrement des feuilles refusé : identifiant inattendu");
+                return false;
+            }
+            it.value() = q.value(0).toLongLong();
+            ++*stored;
+        }
+        q.finish();
+    }
+    *duplicates += int(unique.size()) - *stored;
+    // The innings of every sheet written, in statements of many rows across sheets.
+    struct Row { qint64 id; int n; const ParsedSheet::Row *row; };
+    QList<Row> rows;
+    for (qsizetype u = 0; u < unique.size(); ++u) {
+        const qint64 id = ids.value(hashes[u]);
+        if (!id)
+            continue;
+        const ParsedSheet *p = unique[u];
+        for (qsizetype i = 0; i < p->rows.size(); ++i)
+            rows.append({id, int(i + 1), &p->rows[i]});
+    }
+    if (m_kind == Kind::PostgreSQL) {
+        // PostgreSQL builds an expression for every value of a VALUES list, which costs
+        // more than the round trips saved; four arrays unnested into rows cost almost
+        // nothing. One statement for all the innings of the batch.
+        if (rows.isEmpty())
+            return true;
+        QString ids, ns, pts1, pts2;
+        ids.reserve(rows.size() * 8);
+        ns.reserve(rows.size() * 3);
+        pts1.reserve(rows.size() * 3);
+        pts2.reserve(rows.size() * 3);
+        auto add = [](QString &list, const QString &value) {
+            list += list.isEmpty() ? u'{' : u',';
+            list += value;
+        };
+        auto number = [](const std::optional<int> &v) {
+            return v ? QString::number(*v) : QStringLiteral("NULL");
+        };
+        for (const Row &r : rows) {
+            add(ids, QString::number(r.id));
+            add(ns, QString::number(r.n));
+            add(pts1, number(r.row->pts1));
+            add(pts2, number(r.row->pts2));
+        }
+        for (QString *list : {&ids, &ns, &pts1, &pts2})
+            *list += u'}';
+        if (!m_insertRowArrays) {
+            m_insertRowArrays = std::make_unique<QSqlQuery>(database());
+            m_insertRowArrays->prepare(QStringLiteral(
+                "INSERT INTO innings (sheet_id, n, pts1, pts2) SELECT * FROM "
+                "unnest(?::bigint[], ?::integer[], ?::integer[], ?::integer[])"));
+        }
+        QSqlQuery &q = *m_insertRowArrays;
+        q.addBindValue(ids);
+        q.addBindValue(ns);
+        q.addBindValue(pts1);
+        q.addBindValue(pts2);
+        if (!q.exec()) {
+            *error = sqlError(QStringLiteral("enregistrement des reprises refusé"), q.lastError());
+            return false;
+        }
+        q.finish();
+        return true;
+    }
+    at = 0;
+    for (const int n : pieces(rows.size(), kRowsPerStatement)) {
+        QSqlQuery &q = rowsStatement(n);
+        for (int i = 0; i < n; ++i) {
+            const Row &r = rows[at + i];
+            q.addBindValue(r.id);
+            q.addBindValue(r.n);
+            q.addBindValue(nullable(r.row->pts1));
+            q.addBindValue(nullable(r.row->pts2));
+        }
+        at += n;
+        if (!q.exec()) {
+            *error = sqlError(QStringLiteral("enregistrement des reprises refusé"), q.lastError());
+            return false;
+        }
+        q.finish();
+    }
+    return true;
+}
+
+QSqlQuery &ClubStore::sheetsStatement(int count)
+{
+    auto &slot = m_insertSheets[count];
+    if (!slot) {
+        QString sql = QLatin1String(kInsertColumns);
+        for (int i = 0; i < count; ++i) {
+            if (i)
+                sql += u',';
+            sql += QLatin1String(kSheetValues);
+        }
+        sql += QLatin1String(" ON CONFLICT (hash) DO NOTHING RETURNING id, hash");
+        slot = std::make_shared<QSqlQuery>(database());
+        slot->prepare(sql);
+    }
+    return *slot;
 }
 
 QString ClubStore::beginBatch()

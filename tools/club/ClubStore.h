@@ -77,6 +77,14 @@ public:
                        const QString &source, const QDateTime &receivedUtc, QString *error,
                        qint64 *id = nullptr);
 
+    // Many sheets at once, inside a batch only (it opens no transaction, the caller rolls
+    // the batch back when it fails): a few multi-row statements instead of two round trips
+    // per sheet. A sheet whose hash is already stored, or met earlier in `sheets`, counts
+    // as a duplicate and is not written. Returns false with the French error on failure.
+    bool storeSheets(const QList<ParsedSheet> &sheets, qsizetype from, qsizetype to,
+                     const QString &table, const QString &peer, const QString &source,
+                     const QDateTime &receivedUtc, int *stored, int *duplicates, QString *error);
+
     // `player`: part of a name, any case; `date`: "yyyy-MM-dd" or empty.
     QList<StoredSheet> matches(const QString &player, const QString &date, int limit,
                                QString *error) const;
@@ -92,11 +100,14 @@ public:
 private:
     QString createSchema();
     QSqlQuery &rowsStatement(int count);
+    QSqlQuery &sheetsStatement(int count);
 
     // Prepared once per connection: on PostgreSQL a prepare is a round trip of its own.
     std::unique_ptr<QSqlQuery> m_insertSheet;
     bool m_batch = false;
     QHash<int, std::shared_ptr<QSqlQuery>> m_insertRows;   // by number of rows
+    QHash<int, std::shared_ptr<QSqlQuery>> m_insertSheets; // by number of sheets
+    std::unique_ptr<QSqlQuery> m_insertRowArrays;          // PostgreSQL: innings as arrays
 
     QString m_connection;
     Kind m_kind = Kind::SQLite;
